@@ -1,0 +1,65 @@
+# Sourced by the run and test scripts: one Wine prefix, one Xvfb display and one
+# persistent wineserver for the whole run.
+#
+# The test bed runs the 64-bit build under 64-bit Wine: the kernels of our
+# build machines refuse 32-bit code (ia32 emulation is off), which 32-bit Wine
+# needs. Wine's launcher scripts prefer a 32-bit Wine when one is installed, so
+# the 64-bit binaries are named directly.
+#   kiln_wine_start   prepares the prefix (once) and starts display and server
+#   kiln_wine_stop    ends both again
+
+KILN_ROOT=${KILN_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix}
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+
+wine() { "$WINELOADER" "$@"; }
+wineserver() { "$WINESERVER" "$@"; }
+
+kiln_prefix_ready() { [ -f "$WINEPREFIX/.kiln-ready" ]; }
+
+kiln_prepare_prefix() {
+  kiln_prefix_ready && return 0
+  echo "wine: creating a prefix in $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
+  # No window manager runs under Xvfb: unmanaged windows hide and close at once.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+  # A crash exits (code 5) instead of hanging on the debugger dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+  wine winecfg -v win10 >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.kiln-ready"
+}
+
+kiln_start_display() {
+  if [ -n "${KILN_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
+  local n
+  for n in $(seq 90 130); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
+    KILN_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+    kill "$KILN_XVFB_PID" 2>/dev/null || true
+  done
+  echo "wine: no free X display for Xvfb" >&2
+  return 1
+}
+
+kiln_wine_start() {
+  kiln_start_display
+  kiln_prepare_prefix
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p
+}
+
+kiln_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${KILN_XVFB_PID:-}" ]; then kill "$KILN_XVFB_PID" 2>/dev/null || true; fi
+}

@@ -1,0 +1,19 @@
+#include "common/dpi_win.h"
+
+#include <windows.h>
+
+#include "common/dpi.h"
+
+namespace kiln {
+
+int DpiScale(int n) {
+  static float factor = 0.0f;
+  if (factor == 0.0f) {
+    HDC screen = GetDC(nullptr);
+    factor = DpiFactorFromLogPixels(GetDeviceCaps(screen, LOGPIXELSX));
+    ReleaseDC(nullptr, screen);
+  }
+  return ScaleByDpiFactor(n, factor);
+}
+
+}  // namespace kiln
