@@ -59,6 +59,29 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_SIZE:
+      if (g_webView && g_webView->controller) {
+        RECT bounds = {};
+        GetClientRect(window, &bounds);
+        g_webView->controller->put_Bounds(bounds);
+      }
+      return 0;
+    case WM_MOVE:
+    case WM_MOVING:
+      if (g_webView && g_webView->controller) {
+        g_webView->controller->NotifyParentWindowPositionChanged();
+      }
+      return 0;
+    case WM_ACTIVATE: {
+      // Activation puts keyboard focus on the main window itself; hand it on
+      // to the page, or a game stops hearing keys after Alt+Tab.
+      const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+      const bool active = LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0;
+      if (active && g_webView && g_webView->controller) {
+        g_webView->controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+      }
+      return result;
+    }
     default:
       return DefWindowProcW(window, message, wParam, lParam);
   }

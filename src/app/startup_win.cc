@@ -11,6 +11,7 @@
 #include "app/main_window_win.h"
 #include "common/files_win.h"
 #include "common/text_win.h"
+#include "installer/runtime_check_win.h"
 #include "webview/kiln_web_view.h"
 
 namespace kiln {
@@ -77,6 +78,8 @@ int RunKiln(HINSTANCE instance) {
   const std::wstring title = Utf8ToWide(config.title);
   const wchar_t* browserFolder = nullptr;
 
+  if (!CheckWebView2Runtime(config, title, &browserFolder)) return 1;
+
   g_appContext = new AppContext(exeFolder);
 
   if (!RegisterMainWindowClass(instance, config)) {
@@ -92,6 +95,7 @@ int RunKiln(HINSTANCE instance) {
   auto webView =
       std::make_unique<KilnWebView>(&config, window, exeFolder, browserFolder, userDataFolder);
   g_webView = webView.get();
+  webView->Init();
 
   MSG message = {};
   while (GetMessageW(&message, nullptr, 0, 0)) {

@@ -9,6 +9,8 @@
 
 #include "app/app_config.h"
 #include "app/app_context.h"
+#include "webview/webview2/com_ref.h"
+#include "webview/webview2/webview2.h"
 
 namespace kiln {
 
@@ -20,10 +22,29 @@ class KilnWebView {
   KilnWebView(const KilnWebView&) = delete;
   KilnWebView& operator=(const KilnWebView&) = delete;
 
+  // Starts creating the web view and returns at once; the environment and
+  // then the controller arrive later through the message loop.
+  void Init();
+  HRESULT OnEnvironmentCreated(HRESULT errorCode, ICoreWebView2Environment* createdEnvironment);
+  HRESULT OnControllerCreated(HRESULT errorCode, ICoreWebView2Controller* createdController);
+
   // Window operations the page can trigger; lengths in 96-DPI units.
   void SetFullscreen(bool on);
   void SetWindowSize(int width, int height);
   void SetWindowPosition(int x, int y);
+
+  // Event handlers of the web view (web_view_events_win.cc).
+  HRESULT OnDocumentTitleChanged(ICoreWebView2* sender);
+  HRESULT OnNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args);
+  HRESULT OnPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* args);
+  HRESULT OnContainsFullScreenElementChanged(ICoreWebView2* sender);
+  HRESULT OnWindowCloseRequested();
+  HRESULT OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args);
+  HRESULT OnDOMContentLoaded();
+  // Answers a request under the origin (the local content server).
+  HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
+  // Takes a message the page posted (the message bridge).
+  HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 
   AppConfig* config = nullptr;
   AppContext* application = nullptr;
@@ -33,11 +54,25 @@ class KilnWebView {
   std::string userDataFolder;
   std::string originPrefix;
   const wchar_t* browserFolder = nullptr;
+  ComRef<ICoreWebView2Environment> environment;
+  ComRef<ICoreWebView2Controller> controller;
+  ComRef<ICoreWebView2> webView;
+  ComRef<ICoreWebView2_2> webView2;
   ITaskbarList2* taskbar = nullptr;
+  // The content server's file mappings (mappedFiles) belong here.
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;
   RECT savedRect = {};
+
+ private:
+  // Registers the nine event handlers in their fixed order.
+  void RegisterEventHandlers();
+  // Environment or controller creation failed: tells the user and ends the
+  // run with exit code 1.
+  void FailCreation();
+
+  bool creationFailed_ = false;
 };
 
 // Set from just before KilnWebView::Init until the message loop has ended.

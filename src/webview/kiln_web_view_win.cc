@@ -1,8 +1,20 @@
 #include "webview/kiln_web_view.h"
 
+#include "common/text_win.h"
 #include "webview/app_origin.h"
+#include "webview/navigation_rules.h"
+#include "webview/webview2/com_callback.h"
+#include "webview/webview2/environment_options_win.h"
+#include "webview/webview2/loader_win.h"
 
 namespace kiln {
+namespace {
+
+constexpr wchar_t kCreationFailedText[] =
+    L"Failed to start the WebView2 control. Check that the Microsoft Edge WebView2 runtime is "
+    L"installed correctly, then run the app again.";
+
+}  // namespace
 
 KilnWebView* g_webView = nullptr;
 
@@ -16,13 +28,107 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
       userDataFolder(userDataFolder),
       browserFolder(browserFolder) {
   if (application) {
+    application->webViewHost = this;
     application->contentFolder = exeFolder + contentSubfolder;
   }
   originPrefix = config->contentMode == ContentMode::Remote ? config->main : kAppOrigin;
 }
 
 KilnWebView::~KilnWebView() {
-  if (taskbar) taskbar->Release();
+  // The newest objects go first, the environment that made them last.
+  if (taskbar) {
+    taskbar->Release();
+    taskbar = nullptr;
+  }
+  webView2.Reset();
+  webView.Reset();
+  controller.Reset();
+  environment.Reset();
+}
+
+void KilnWebView::Init() {
+  const std::wstring arguments = Utf8ToWide(config->chromiumArgs);
+  const std::wstring userData = Utf8ToWide(userDataFolder);
+  ComRef<EnvironmentOptions> options = EnvironmentOptions::Create();
+  options->put_AdditionalBrowserArguments(arguments.c_str());
+  ComRef<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler> handler =
+      MakeCallback<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>(
+          [this](HRESULT errorCode, ICoreWebView2Environment* createdEnvironment) {
+            return OnEnvironmentCreated(errorCode, createdEnvironment);
+          });
+  // A runtime that cannot even start creating never calls the handler back.
+  if (FAILED(CreateCoreWebView2EnvironmentWithOptions(browserFolder, userData.c_str(),
+                                                      options.Get(), handler.Get()))) {
+    FailCreation();
+  }
+}
+
+HRESULT KilnWebView::OnEnvironmentCreated(HRESULT errorCode,
+                                          ICoreWebView2Environment* createdEnvironment) {
+  if (FAILED(errorCode) || !createdEnvironment) {
+    FailCreation();
+    return S_OK;
+  }
+  environment = ComRef<ICoreWebView2Environment>::Share(createdEnvironment);
+  ComRef<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler> handler =
+      MakeCallback<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>(
+          [this](HRESULT errorCode, ICoreWebView2Controller* createdController) {
+            return OnControllerCreated(errorCode, createdController);
+          });
+  if (FAILED(environment->CreateCoreWebView2Controller(window, handler.Get()))) {
+    FailCreation();
+  }
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnControllerCreated(HRESULT errorCode,
+                                         ICoreWebView2Controller* createdController) {
+  if (FAILED(errorCode) || !createdController) {
+    FailCreation();
+    return S_OK;
+  }
+  controller = ComRef<ICoreWebView2Controller>::Share(createdController);
+  controller->get_CoreWebView2(webView.Put());
+  webView2 = webView.Query<ICoreWebView2_2>();
+  // Without ICoreWebView2_2 there is no DOMContentLoaded, and the window
+  // would never be shown.
+  if (!webView || !webView2) {
+    FailCreation();
+    return S_OK;
+  }
+
+  ComRef<ICoreWebView2Settings> settings;
+  webView->get_Settings(settings.Put());
+  if (settings) {
+    settings->put_IsScriptEnabled(TRUE);
+    settings->put_AreHostObjectsAllowed(FALSE);
+    settings->put_AreDefaultScriptDialogsEnabled(TRUE);
+    settings->put_IsWebMessageEnabled(TRUE);
+    settings->put_IsZoomControlEnabled(FALSE);
+    settings->put_AreDefaultContextMenusEnabled(TRUE);
+    settings->put_AreDevToolsEnabled(config->enableDevtools ? TRUE : FALSE);
+  }
+
+  RECT bounds = {};
+  GetClientRect(window, &bounds);
+  controller->put_Bounds(bounds);
+
+  RegisterEventHandlers();
+
+  const std::wstring start =
+      Utf8ToWide(StartAddress(config->contentMode, originPrefix, config->main));
+  webView->Navigate(start.c_str());
+  return S_OK;
+}
+
+void KilnWebView::FailCreation() {
+  // A runtime may report one failure twice (a failed call and a failed
+  // completion); the user hears of it once.
+  if (creationFailed_) return;
+  creationFailed_ = true;
+  const std::wstring caption = Utf8ToWide(config->title);
+  MessageBoxW(nullptr, kCreationFailedText, caption.c_str(), MB_OK | MB_ICONERROR);
+  PostQuitMessage(1);
 }
 
 }  // namespace kiln

@@ -1,0 +1,43 @@
+#include "installer/runtime_check_win.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include "common/text_win.h"
+#include "webview/webview2/loader_win.h"
+
+namespace kiln {
+namespace {
+
+constexpr wchar_t kFixedRuntimeMissingText[] =
+    L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
+    L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime "
+    L"in the \"webview2\" subfolder.";
+
+// A runtime counts as present exactly when it reports a version string.
+bool IsRuntimeAvailable(const wchar_t* browserFolder) {
+  LPWSTR version = nullptr;
+  GetAvailableCoreWebView2BrowserVersionString(browserFolder, &version);
+  if (!version) return false;
+  CoTaskMemFree(version);
+  return true;
+}
+
+}  // namespace
+
+bool CheckWebView2Runtime(const AppConfig& config, const std::wstring& title,
+                          const wchar_t** browserFolder) {
+  if (config.distributionMode == DistributionMode::Fixed) {
+    *browserFolder = kFixedRuntimeFolder;
+    if (IsRuntimeAvailable(*browserFolder)) return true;
+    MessageBoxW(nullptr, kFixedRuntimeMissingText, title.c_str(), MB_OK | MB_ICONERROR);
+    return false;
+  }
+  *browserFolder = nullptr;
+  if (IsRuntimeAvailable(nullptr)) return true;
+  const std::wstring text = Utf8ToWide(config.installFailedMessage);
+  MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
+  return false;
+}
+
+}  // namespace kiln

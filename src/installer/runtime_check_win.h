@@ -1,0 +1,19 @@
+// The start-up test for a usable WebView2 runtime, before any window exists.
+#pragma once
+
+#include <string>
+
+#include "app/app_config.h"
+
+namespace kiln {
+
+// The fixed distribution's runtime folder, relative to kiln.exe's folder.
+inline constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
+
+// True when a runtime can be used; browserFolder is then null (evergreen) or
+// kFixedRuntimeFolder (fixed). Otherwise the user has been told why, with the
+// window title as caption, and start-up ends with exit code 1.
+bool CheckWebView2Runtime(const AppConfig& config, const std::wstring& title,
+                          const wchar_t** browserFolder);
+
+}  // namespace kiln

@@ -1,0 +1,135 @@
+// The web view's event handlers: how the page's window-level requests reach
+// the desktop.
+#include "webview/kiln_web_view.h"
+
+#include <shellapi.h>
+
+#include "common/text_win.h"
+#include "webview/navigation_rules.h"
+#include "webview/webview2/co_task_string.h"
+#include "webview/webview2/com_callback.h"
+
+namespace kiln {
+
+void KilnWebView::RegisterEventHandlers() {
+  // No registration token is kept: the handlers live as long as the web view.
+  webView->add_DocumentTitleChanged(
+      MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(
+          [this](ICoreWebView2* sender, IUnknown*) { return OnDocumentTitleChanged(sender); })
+          .Get(),
+      nullptr);
+
+  if (config->contentMode == ContentMode::Bundle) {
+    const std::wstring filter = Utf8ToWide(originPrefix + "*");
+    webView->AddWebResourceRequestedFilter(filter.c_str(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL);
+    webView->add_WebResourceRequested(
+        MakeCallback<ICoreWebView2WebResourceRequestedEventHandler>(
+            [this](ICoreWebView2*, ICoreWebView2WebResourceRequestedEventArgs* args) {
+              return OnWebResourceRequested(args);
+            })
+            .Get(),
+        nullptr);
+    webView->add_NavigationStarting(
+        MakeCallback<ICoreWebView2NavigationStartingEventHandler>(
+            [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
+              return OnNavigationStarting(args);
+            })
+            .Get(),
+        nullptr);
+  }
+
+  webView->add_PermissionRequested(
+      MakeCallback<ICoreWebView2PermissionRequestedEventHandler>(
+          [this](ICoreWebView2*, ICoreWebView2PermissionRequestedEventArgs* args) {
+            return OnPermissionRequested(args);
+          })
+          .Get(),
+      nullptr);
+  webView->add_ContainsFullScreenElementChanged(
+      MakeCallback<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
+          [this](ICoreWebView2* sender, IUnknown*) {
+            return OnContainsFullScreenElementChanged(sender);
+          })
+          .Get(),
+      nullptr);
+  webView->add_WindowCloseRequested(
+      MakeCallback<ICoreWebView2WindowCloseRequestedEventHandler>(
+          [this](ICoreWebView2*, IUnknown*) { return OnWindowCloseRequested(); })
+          .Get(),
+      nullptr);
+  webView->add_NewWindowRequested(
+      MakeCallback<ICoreWebView2NewWindowRequestedEventHandler>(
+          [this](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
+            return OnNewWindowRequested(args);
+          })
+          .Get(),
+      nullptr);
+  webView->add_WebMessageReceived(
+      MakeCallback<ICoreWebView2WebMessageReceivedEventHandler>(
+          [this](ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) {
+            return OnWebMessageReceived(sender, args);
+          })
+          .Get(),
+      nullptr);
+  webView2->add_DOMContentLoaded(
+      MakeCallback<ICoreWebView2DOMContentLoadedEventHandler>(
+          [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
+            return OnDOMContentLoaded();
+          })
+          .Get(),
+      nullptr);
+}
+
+HRESULT KilnWebView::OnDocumentTitleChanged(ICoreWebView2* sender) {
+  CoTaskString title;
+  if (sender) sender->get_DocumentTitle(title.Put());
+  SetWindowTextW(window, title.Text().c_str());
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnNavigationStarting(ICoreWebView2NavigationStartingEventArgs* args) {
+  if (!args) return S_OK;
+  CoTaskString uri;
+  args->get_Uri(uri.Put());
+  if (!IsInsideOrigin(WideToUtf8(uri.Get()), originPrefix)) args->put_Cancel(TRUE);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnPermissionRequested(ICoreWebView2PermissionRequestedEventArgs* args) {
+  if (args) args->put_State(COREWEBVIEW2_PERMISSION_STATE_ALLOW);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnContainsFullScreenElementChanged(ICoreWebView2* sender) {
+  BOOL containsFullScreenElement = FALSE;
+  if (sender) sender->get_ContainsFullScreenElement(&containsFullScreenElement);
+  SetFullscreen(containsFullScreenElement != FALSE);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnWindowCloseRequested() {
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args) {
+  if (!args) return S_OK;
+  CoTaskString uri;
+  args->get_Uri(uri.Put());
+  if (MayOpenInShell(WideToUtf8(uri.Get()))) {
+    ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT);
+  }
+  // Handled either way: no second app window ever opens.
+  args->put_Handled(TRUE);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnDOMContentLoaded() {
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  controller->put_IsVisible(TRUE);
+  controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+  return S_OK;
+}
+
+}  // namespace kiln
