@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Figures of kiln.exe's size and start-up under a warm Wine:
+#   - size of the shipped (32-bit, stripped) kiln.exe;
+#   - wall time from process start to the main window existing, against the
+#     smallest window program built and started the same way (median of N runs).
+# Run after scripts/build.sh; prints figures, asserts nothing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export KILN_ROOT=$PWD
+runs=${1:-15}
+
+printf 'kiln.exe (win32, stripped): %d bytes\n' "$(stat -c %s build/win32/src/kiln.exe)"
+printf 'kiln.exe (win64, stripped): %d bytes\n' "$(stat -c %s build/win64/src/kiln.exe)"
+
+source scripts/wine-env.sh
+kiln_wine_start
+trap kiln_wine_stop EXIT
+
+app=build/bench/startup
+rm -rf "$app" && mkdir -p "$app"
+cp build/win64/src/kiln.exe build/win64/tests/tools/minimal_window.exe "$app/"
+echo '{"name": "kiln-startup-bench"}' >"$app/package.json"
+winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+
+# Milliseconds from CreateProcess to the window, as the runner saw it.
+window_ms() {
+  local program=$1 class=$2 record=$app/record.jsonl
+  "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
+    --close-window --window-class "$class" -- "$(winpath "$program")" >/dev/null 2>&1
+  tr -d '\r' <"$record" | sed -n 's/.*"event":"window".*"ms":\([0-9]*\).*/\1/p'
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+window_ms "$app/minimal_window.exe" MinimalWindow >/dev/null  # warm the caches
+kiln=$(for _ in $(seq "$runs"); do window_ms "$app/kiln.exe" WindowsWebview2Wrapper; done | median)
+base=$(for _ in $(seq "$runs"); do window_ms "$app/minimal_window.exe" MinimalWindow; done | median)
+echo "start to main window, median of $runs: kiln.exe ${kiln} ms, minimal window ${base} ms"
+awk -v k="$kiln" -v b="$base" 'BEGIN { if (b > 0) printf "ratio: %.2f\n", k / b }'

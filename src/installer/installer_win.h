@@ -1,0 +1,19 @@
+// Downloads Microsoft's WebView2 bootstrapper with a small progress window and
+// runs it, for machines that have no WebView2 runtime.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/app_config.h"
+
+namespace kiln {
+
+// Returns true when the bootstrapper was downloaded and has run to its end.
+// Every failure on the way is shown to the user first. Whether a runtime is
+// now installed is learned only by testing for it again.
+bool InstallWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
+                            const AppConfig& config);
+
+}  // namespace kiln

@@ -1,0 +1,161 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kiln::testing {
+namespace {
+
+std::string RequiredEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) {
+    throw std::runtime_error(std::string(name) +
+                             " is not set: run the integration tests through scripts/test.sh");
+  }
+  return value;
+}
+
+int Spawn(const std::vector<std::string>& arguments,
+          const std::vector<std::pair<std::string, std::string>>& extraEnvironment) {
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+  for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
+
+  std::vector<char*> argv, envp;
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const std::string& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) throw std::runtime_error("cannot start " + arguments[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string WineLoader() { return RequiredEnvironment("WINELOADER"); }
+
+}  // namespace
+
+fs::path WinBuildDir() { return RequiredEnvironment("KILN_WIN_BUILD"); }
+
+std::string WinePath(const fs::path& path) {
+  std::string text = "Z:" + fs::absolute(path).lexically_normal().string();
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
+}
+
+TestApp::TestApp(const std::string& name) : folder_(WinBuildDir().parent_path() / "it" / name) {
+  fs::remove_all(folder_);
+  fs::create_directories(folder_);
+  fs::copy_file(WinBuildDir() / "src" / "kiln.exe", folder_ / "kiln.exe");
+}
+
+void TestApp::WriteFile(const std::string& relative, const std::string& bytes) const {
+  const fs::path path = folder_ / relative;
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void TestApp::CopyFrom(const fs::path& source, const std::string& relative) const {
+  const fs::path path = folder_ / relative;
+  fs::create_directories(path.parent_path());
+  fs::copy(source, path, fs::copy_options::overwrite_existing | fs::copy_options::recursive);
+}
+
+std::vector<json> RunResult::Dialogs() const {
+  std::vector<json> dialogs;
+  for (const json& e : events) {
+    if (e.value("event", "") == "dialog") dialogs.push_back(e);
+  }
+  return dialogs;
+}
+
+std::optional<json> RunResult::Window() const {
+  for (const json& e : events) {
+    if (e.value("event", "") == "window") return e;
+  }
+  return std::nullopt;
+}
+
+std::optional<int> RunResult::ExitCode() const {
+  for (const json& e : events) {
+    if (e.value("event", "") == "exit") return e["code"].get<int>();
+  }
+  return std::nullopt;
+}
+
+bool RunResult::TimedOut() const {
+  for (const json& e : events) {
+    if (e.value("event", "") == "timeout") return true;
+  }
+  return false;
+}
+
+RunResult RunKiln(const TestApp& app, const RunOptions& options) {
+  const fs::path record = app.Path("runner.jsonl");
+  fs::remove(record);
+  std::vector<std::string> arguments = {
+      WineLoader(), (WinBuildDir() / "tests" / "tools" / "runner.exe").string(),
+      "--out", WinePath(record), "--timeout", std::to_string(options.timeoutMs)};
+  if (options.closeWindow) arguments.push_back("--close-window");
+  arguments.push_back("--");
+  arguments.push_back(WinePath(options.program.value_or(app.Path("kiln.exe"))));
+  Spawn(arguments, options.environment);
+  return RunResult{ReadJsonLines(record)};
+}
+
+int RunWine(const std::vector<std::string>& arguments) {
+  std::vector<std::string> command = {WineLoader()};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return Spawn(command, {});
+}
+
+void SetScreenDpi(int logPixels) {
+  RunWine({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+           "/d", std::to_string(logPixels), "/f"});
+}
+
+void SetRegistryString(const std::string& key, const std::string& name, const std::string& value) {
+  RunWine({"reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f"});
+}
+
+void DeleteRegistryKey(const std::string& key) { RunWine({"reg", "delete", key, "/f"}); }
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::vector<json> ReadJsonLines(const fs::path& path) {
+  std::vector<json> lines;
+  std::istringstream in(ReadFile(path));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(json::parse(line));
+  }
+  return lines;
+}
+
+}  // namespace kiln::testing

@@ -1,0 +1,290 @@
+// Runs one program under test and records, as JSON lines, what a user would
+// see of it: every message box (caption, text, icon kind; each is answered
+// with OK), the main window once it exists, and the exit code.
+//
+//   runner.exe --out FILE [--timeout MS] [--close-window] [--window-class NAME] -- PROGRAM [ARGS...]
+//
+// It lives in the same Wine prefix as the program, so it can read and press
+// the program's dialogs: MessageBoxW blocks, and a test cannot answer it
+// otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "common/text_win.h"
+
+namespace {
+
+using nlohmann::json;
+using kiln::WideToUtf8;
+
+struct Options {
+  std::wstring out;
+  DWORD timeoutMs = 20000;
+  bool closeWindow = false;
+  std::wstring windowClass = L"WindowsWebview2Wrapper";
+  std::wstring commandLine;
+};
+
+FILE* g_out = nullptr;
+DWORD g_startTick = 0;
+
+void Record(json event) {
+  event["ms"] = GetTickCount() - g_startTick;
+  fprintf(g_out, "%s\n", event.dump().c_str());
+  fflush(g_out);
+}
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  for (wchar_t c : argument) {
+    if (c == L'"') quoted += L'\\';
+    quoted += c;
+  }
+  return quoted + L"\"";
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    if (arg == L"--out" && i + 1 < argc) {
+      options.out = argv[++i];
+    } else if (arg == L"--timeout" && i + 1 < argc) {
+      options.timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
+    } else if (arg == L"--close-window") {
+      options.closeWindow = true;
+    } else if (arg == L"--window-class" && i + 1 < argc) {
+      options.windowClass = argv[++i];
+    } else if (arg == L"--") {
+      ++i;
+      break;
+    } else {
+      return false;
+    }
+  }
+  for (; i < argc; ++i) {
+    if (!options.commandLine.empty()) options.commandLine += L' ';
+    options.commandLine += QuoteArgument(argv[i]);
+  }
+  return !options.out.empty() && !options.commandLine.empty();
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t buffer[4096] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                      1000, &length);
+  return buffer;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t buffer[256] = {};
+  GetClassNameW(window, buffer, 256);
+  return buffer;
+}
+
+struct Search {
+  DWORD processId;
+  std::wstring className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && ClassName(window) == search->className) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId, const std::wstring& className) {
+  Search search{processId, className, {}};
+  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The message text is the first static control that is not the icon.
+HWND MessageTextControl(HWND dialog) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) != L"Static") continue;
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+    return child;
+  }
+  return nullptr;
+}
+
+HWND IconControl(HWND dialog) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<DWORD> Pixels(HDC source, int x, int y, int width, int height) {
+  HDC memory = CreateCompatibleDC(source);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+  GdiFlush();
+  std::vector<DWORD> pixels(static_cast<const DWORD*>(bits),
+                            static_cast<const DWORD*>(bits) + width * height);
+  for (DWORD& p : pixels) p &= 0x00FFFFFF;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return pixels;
+}
+
+std::vector<DWORD> ReferenceIcon(LPCWSTR id, int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECT all = {0, 0, width, height};
+  FillRect(memory, &all, GetSysColorBrush(COLOR_3DFACE));
+  DrawIcon(memory, 0, 0, LoadIconW(nullptr, id));
+  std::vector<DWORD> pixels = Pixels(memory, 0, 0, width, height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Icon handles are private to each process under Wine, so the kind of icon is
+// told by its pixels: the control's image equals exactly one system icon drawn
+// on the dialog colour.
+std::string IconKind(HWND dialog) {
+  HWND control = IconControl(dialog);
+  if (!control) return "none";
+  RECT rect;
+  GetClientRect(control, &rect);
+  const int width = rect.right, height = rect.bottom;
+  if (width <= 0 || height <= 0) return "none";
+  const struct {
+    LPCWSTR id;
+    const char* name;
+  } kinds[] = {{IDI_ERROR, "error"},
+               {IDI_INFORMATION, "information"},
+               {IDI_WARNING, "warning"},
+               {IDI_QUESTION, "question"}};
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    // Another process's window DC has no pixels under Wine; the screen has.
+    RECT onScreen;
+    GetWindowRect(control, &onScreen);
+    HDC screen = GetDC(nullptr);
+    const std::vector<DWORD> shown = Pixels(screen, onScreen.left, onScreen.top, width, height);
+    ReleaseDC(nullptr, screen);
+    for (const auto& kind : kinds) {
+      if (ReferenceIcon(kind.id, width, height) == shown) return kind.name;
+    }
+    Sleep(25);  // not painted yet
+  }
+  return "unknown";
+}
+
+json Rect(const RECT& r) { return json::array({r.left, r.top, r.right, r.bottom}); }
+
+void RecordDialog(HWND dialog) {
+  Sleep(50);  // let it finish painting
+  HWND text = MessageTextControl(dialog);
+  Record({{"event", "dialog"},
+          {"caption", WideToUtf8(WindowText(dialog))},
+          {"text", text ? WideToUtf8(WindowText(text)) : ""},
+          {"icon", IconKind(dialog)}});
+  HWND ok = GetDlgItem(dialog, IDOK);
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+}
+
+void RecordWindow(HWND window) {
+  RECT outer, client;
+  GetWindowRect(window, &outer);
+  GetClientRect(window, &client);
+  Record({{"event", "window"},
+          {"visible", IsWindowVisible(window) != FALSE},
+          {"caption", WideToUtf8(WindowText(window))},
+          {"style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))},
+          {"exStyle", static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE))},
+          {"window", Rect(outer)},
+          {"client", Rect(client)}});
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    fprintf(stderr,
+            "usage: runner --out FILE [--timeout MS] [--close-window] [--window-class NAME] -- "
+            "PROGRAM [ARGS...]\n");
+    return 2;
+  }
+  g_out = _wfopen(options.out.c_str(), L"w");
+  if (!g_out) return 2;
+  g_startTick = GetTickCount();
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = options.commandLine;
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    Record({{"event", "start-failed"}, {"error", GetLastError()}});
+    fclose(g_out);
+    return 3;
+  }
+
+  std::set<HWND> seenDialogs;
+  HWND mainWindow = nullptr;
+  bool timedOut = false;
+  for (;;) {
+    if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
+    if (GetTickCount() - g_startTick > options.timeoutMs) {
+      timedOut = true;
+      break;
+    }
+    for (HWND dialog : TopLevelWindows(process.dwProcessId, L"#32770")) {
+      if (IsWindowVisible(dialog) && seenDialogs.insert(dialog).second) RecordDialog(dialog);
+    }
+    if (!mainWindow) {
+      const std::vector<HWND> windows = TopLevelWindows(process.dwProcessId, options.windowClass);
+      if (!windows.empty()) {
+        mainWindow = windows.front();
+        RecordWindow(mainWindow);
+        if (options.closeWindow) PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+      }
+    }
+  }
+
+  if (timedOut) {
+    TerminateProcess(process.hProcess, 124);
+    WaitForSingleObject(process.hProcess, 5000);
+    Record({{"event", "timeout"}});
+  } else {
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    Record({{"event", "exit"}, {"code", code}});
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  fclose(g_out);
+  return 0;
+}

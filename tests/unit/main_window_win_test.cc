@@ -1,0 +1,169 @@
+// The main window and the operations the page can trigger, on a real window.
+#include <windows.h>
+
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/app_config.h"
+#include "app/main_window_win.h"
+#include "common/dpi_win.h"
+#include "webview/kiln_web_view.h"
+#include "../common/sample_png.h"
+
+namespace kiln {
+namespace {
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+         "," + std::to_string(r.bottom);
+}
+
+class WindowOperationsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ParseAppConfig(R"({"name": "window-test"})", config_);
+    ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr), config_));
+  }
+
+  void SetUp() override {
+    window_ = CreateMainWindow(GetModuleHandleW(nullptr), config_, L"Window test");
+    ASSERT_NE(window_, nullptr);
+    SetWindowPos(window_, nullptr, 100, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    host_ = new KilnWebView(&config_, window_, "C:\\app\\", nullptr, "C:\\data\\window-test");
+  }
+
+  void TearDown() override {
+    delete host_;
+    DestroyWindow(window_);
+  }
+
+  RECT WindowRect() const {
+    RECT r;
+    GetWindowRect(window_, &r);
+    return r;
+  }
+
+  RECT ClientRect() const {
+    RECT r;
+    GetClientRect(window_, &r);
+    return r;
+  }
+
+  LONG Style() const { return GetWindowLongW(window_, GWL_STYLE); }
+  LONG ExStyle() const { return GetWindowLongW(window_, GWL_EXSTYLE); }
+
+  static AppConfig config_;
+  HWND window_ = nullptr;
+  KilnWebView* host_ = nullptr;
+};
+
+AppConfig WindowOperationsTest::config_;
+
+TEST_F(WindowOperationsTest, FullscreenCoversTheMonitorWithoutFrame) {
+  host_->SetFullscreen(true);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  EXPECT_TRUE(SameRect(WindowRect(), monitor.rcMonitor)) << RectText(WindowRect());
+  EXPECT_EQ(Style() & (WS_CAPTION | WS_THICKFRAME), 0);
+  EXPECT_EQ(Style() & (WS_SYSMENU | WS_MINIMIZEBOX), WS_SYSMENU | WS_MINIMIZEBOX)
+      << "other style bits stay";
+  EXPECT_TRUE(host_->isFullscreen);
+}
+
+TEST_F(WindowOperationsTest, EnteringTwiceAndLeavingOnceRestoresTheWindow) {
+  const RECT before = WindowRect();
+  const LONG style = Style(), exStyle = ExStyle();
+  host_->SetFullscreen(true);
+  host_->SetFullscreen(true);
+  host_->SetFullscreen(false);
+  EXPECT_FALSE(host_->isFullscreen);
+  EXPECT_TRUE(SameRect(WindowRect(), before)) << RectText(WindowRect());
+  EXPECT_EQ(Style(), style);
+  EXPECT_EQ(ExStyle(), exStyle);
+  host_->SetFullscreen(false);  // already windowed: nothing happens
+  EXPECT_TRUE(SameRect(WindowRect(), before));
+}
+
+TEST_F(WindowOperationsTest, SizeKeepsTheTopLeftCorner) {
+  const RECT before = WindowRect();
+  host_->SetWindowSize(640, 480);
+  const RECT after = WindowRect();
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(ClientRect().right, DpiScale(640));
+  EXPECT_EQ(ClientRect().bottom, DpiScale(480));
+}
+
+TEST_F(WindowOperationsTest, ImpossibleSizesAreIgnored) {
+  const RECT before = WindowRect();
+  host_->SetWindowSize(0, 480);
+  host_->SetWindowSize(640, 0);
+  host_->SetWindowSize(-640, 480);
+  host_->SetWindowSize(640, -1);
+  EXPECT_TRUE(SameRect(WindowRect(), before)) << RectText(WindowRect());
+}
+
+TEST_F(WindowOperationsTest, PositionKeepsTheSize) {
+  const RECT before = WindowRect();
+  host_->SetWindowPosition(10, 20);
+  const RECT after = WindowRect();
+  EXPECT_EQ(after.left, DpiScale(10));
+  EXPECT_EQ(after.top, DpiScale(20));
+  EXPECT_EQ(after.right - after.left, before.right - before.left);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(WindowOperationsTest, SizeAndPositionWaitForNothingWhileFullscreen) {
+  const RECT before = WindowRect();
+  host_->SetFullscreen(true);
+  const RECT fullscreen = WindowRect();
+  host_->SetWindowSize(320, 200);
+  host_->SetWindowPosition(5, 5);
+  EXPECT_TRUE(SameRect(WindowRect(), fullscreen));
+  host_->SetFullscreen(false);
+  EXPECT_TRUE(SameRect(WindowRect(), before)) << "requests made while fullscreen are not replayed";
+}
+
+TEST(MainWindowTest, ClassIsRegisteredWithTheIconOfAnImageFile) {
+  ULONG_PTR token = 0;
+  Gdiplus::GdiplusStartupInput input;
+  ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring png = std::wstring(folder) + L"kiln-icon-test.png";
+  std::ofstream(png.c_str(), std::ios::binary) << testing::SamplePng();
+  char narrow[MAX_PATH * 3];
+  WideCharToMultiByte(CP_UTF8, 0, png.c_str(), -1, narrow, sizeof(narrow), nullptr, nullptr);
+
+  HICON icon = LoadIconFromImageFile(narrow);
+  EXPECT_NE(icon, nullptr);
+  EXPECT_EQ(LoadIconFromImageFile(std::string(narrow) + ".missing"), nullptr);
+
+  // The window-operation tests may have registered the class already.
+  UnregisterClassW(kMainWindowClass, GetModuleHandleW(nullptr));
+  AppConfig config;
+  config.iconHandle = icon;
+  ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr), config));
+  WNDCLASSEXW info = {};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), kMainWindowClass, &info));
+  EXPECT_EQ(info.hIcon, icon);
+  EXPECT_EQ(info.hIconSm, icon);
+  EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+  UnregisterClassW(kMainWindowClass, GetModuleHandleW(nullptr));
+
+  DeleteFileW(png.c_str());
+  Gdiplus::GdiplusShutdown(token);
+}
+
+}  // namespace
+}  // namespace kiln
