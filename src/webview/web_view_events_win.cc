@@ -12,12 +12,14 @@
 namespace kiln {
 
 void KilnWebView::RegisterEventHandlers() {
-  // No registration token is kept: the handlers live as long as the web view.
+  // The handlers live as long as the web view, so no token is kept; one is
+  // still passed, as the registration methods expect somewhere to write it.
+  EventRegistrationToken token = {};
   webView->add_DocumentTitleChanged(
       MakeCallback<ICoreWebView2DocumentTitleChangedEventHandler>(
           [this](ICoreWebView2* sender, IUnknown*) { return OnDocumentTitleChanged(sender); })
           .Get(),
-      nullptr);
+      &token);
 
   if (config->contentMode == ContentMode::Bundle) {
     const std::wstring filter = Utf8ToWide(originPrefix + "*");
@@ -28,14 +30,14 @@ void KilnWebView::RegisterEventHandlers() {
               return OnWebResourceRequested(args);
             })
             .Get(),
-        nullptr);
+        &token);
     webView->add_NavigationStarting(
         MakeCallback<ICoreWebView2NavigationStartingEventHandler>(
             [this](ICoreWebView2*, ICoreWebView2NavigationStartingEventArgs* args) {
               return OnNavigationStarting(args);
             })
             .Get(),
-        nullptr);
+        &token);
   }
 
   webView->add_PermissionRequested(
@@ -44,40 +46,40 @@ void KilnWebView::RegisterEventHandlers() {
             return OnPermissionRequested(args);
           })
           .Get(),
-      nullptr);
+      &token);
   webView->add_ContainsFullScreenElementChanged(
       MakeCallback<ICoreWebView2ContainsFullScreenElementChangedEventHandler>(
           [this](ICoreWebView2* sender, IUnknown*) {
             return OnContainsFullScreenElementChanged(sender);
           })
           .Get(),
-      nullptr);
+      &token);
   webView->add_WindowCloseRequested(
       MakeCallback<ICoreWebView2WindowCloseRequestedEventHandler>(
           [this](ICoreWebView2*, IUnknown*) { return OnWindowCloseRequested(); })
           .Get(),
-      nullptr);
+      &token);
   webView->add_NewWindowRequested(
       MakeCallback<ICoreWebView2NewWindowRequestedEventHandler>(
           [this](ICoreWebView2*, ICoreWebView2NewWindowRequestedEventArgs* args) {
             return OnNewWindowRequested(args);
           })
           .Get(),
-      nullptr);
+      &token);
   webView->add_WebMessageReceived(
       MakeCallback<ICoreWebView2WebMessageReceivedEventHandler>(
           [this](ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args) {
             return OnWebMessageReceived(sender, args);
           })
           .Get(),
-      nullptr);
+      &token);
   webView2->add_DOMContentLoaded(
       MakeCallback<ICoreWebView2DOMContentLoadedEventHandler>(
           [this](ICoreWebView2*, ICoreWebView2DOMContentLoadedEventArgs*) {
             return OnDOMContentLoaded();
           })
           .Get(),
-      nullptr);
+      &token);
 }
 
 HRESULT KilnWebView::OnDocumentTitleChanged(ICoreWebView2* sender) {

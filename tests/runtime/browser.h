@@ -1,0 +1,55 @@
+// The stand-in's environment and controller.
+#pragma once
+
+#include <string>
+
+#include "com_object.h"
+#include "unimplemented.h"
+#include "web_view.h"
+
+namespace standin {
+
+class Controller final
+    : public ComObject<Unimplemented<ICoreWebView2Controller>, ICoreWebView2Controller> {
+ public:
+  Controller(HWND parent, ComRef<WebView> webView);
+  ~Controller() override;
+
+  HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
+  HRESULT STDMETHODCALLTYPE put_IsVisible(BOOL isVisible) override;
+  HRESULT STDMETHODCALLTYPE get_Bounds(RECT* bounds) override;
+  HRESULT STDMETHODCALLTYPE put_Bounds(RECT bounds) override;
+  HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override;
+  HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) override;
+  HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override;
+  HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
+  HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override;
+  HRESULT STDMETHODCALLTYPE Close() override;
+  HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+
+ private:
+  HWND parent_;
+  ComRef<WebView> webView_;
+  BOOL isVisible_ = FALSE;
+  RECT bounds_ = {};
+  double zoomFactor_ = 1.0;
+};
+
+class Environment final
+    : public ComObject<Unimplemented<ICoreWebView2Environment>, ICoreWebView2Environment> {
+ public:
+  Environment() = default;
+  ~Environment() override;
+
+  HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
+      HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) override;
+  HRESULT STDMETHODCALLTYPE CreateWebResourceResponse(IStream* content, int statusCode,
+                                                      LPCWSTR reasonPhrase, LPCWSTR headers,
+                                                      ICoreWebView2WebResourceResponse** response) override;
+  HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
+};
+
+// The product version this stand-in claims, also in its version resource.
+inline constexpr wchar_t kStandInVersion[] = L"120.0.2210.91";
+
+}  // namespace standin

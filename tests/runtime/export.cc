@@ -1,0 +1,60 @@
+// The runtime's entry point, where a WebView2 loader hands over: it starts
+// environment creation and reports it through the completion handler.
+#include <windows.h>
+
+#include "browser.h"
+#include "player.h"
+#include "scenario.h"
+#include "transcript.h"
+#include "webview/webview2/co_task_string.h"
+#include "webview/webview2/com_ref.h"
+
+namespace standin {
+
+HRESULT CreateEnvironment(const std::string& outcome,
+                          ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+
+namespace {
+
+json DescribeOptions(IUnknown* unknown) {
+  if (!unknown) return nullptr;
+  kiln::ComRef<ICoreWebView2EnvironmentOptions> options;
+  unknown->QueryInterface(IID_ICoreWebView2EnvironmentOptions,
+                          reinterpret_cast<void**>(options.Put()));
+  if (!options) return "no ICoreWebView2EnvironmentOptions";
+  kiln::CoTaskString arguments, language, version;
+  BOOL singleSignOn = FALSE;
+  const HRESULT argumentsResult = options->get_AdditionalBrowserArguments(arguments.Put());
+  options->get_Language(language.Put());
+  options->get_TargetCompatibleBrowserVersion(version.Put());
+  options->get_AllowSingleSignOnUsingOSPrimaryAccount(&singleSignOn);
+  json description = {{"additionalBrowserArguments", arguments.IsNull() ? json(nullptr)
+                                                                         : json(Utf8(arguments.Get()))},
+                      {"language", Utf8(language.Get())},
+                      {"targetCompatibleBrowserVersion", Utf8(version.Get())},
+                      {"allowSingleSignOnUsingOSPrimaryAccount", singleSignOn != FALSE}};
+  if (FAILED(argumentsResult)) description["additionalBrowserArgumentsFailed"] = true;
+  return description;
+}
+
+}  // namespace
+}  // namespace standin
+
+// The loader passes true as the first argument whatever it means, as a C++
+// bool or a 32-bit integer: only its low byte is looked at.
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironmentWithOptionsInternal(
+    BOOL flag, int runtimeType, PCWSTR userDataFolder, IUnknown* environmentOptions,
+    ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) {
+  using namespace standin;
+  OpenTranscript();
+  LoadScenario();
+  StartPlayer();
+  Record({{"event", "create-environment"},
+          {"flag", (flag & 0xFF) != 0},
+          {"runtimeType", runtimeType},
+          {"userDataFolder", userDataFolder ? json(Utf8(userDataFolder)) : json(nullptr)},
+          {"options", DescribeOptions(environmentOptions)}});
+  return CreateEnvironment(TheScenario().environment, environmentCreatedHandler);
+}
+
+extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }

@@ -1,0 +1,211 @@
+#include "scenario.h"
+
+#include <cstdio>
+
+#include "player.h"
+#include "transcript.h"
+#include "web_view.h"
+
+namespace standin {
+namespace {
+
+Scenario g_scenario;
+HWND g_parent = nullptr;
+
+std::string ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return bytes;
+  char buffer[4096];
+  size_t read = 0;
+  while ((read = std::fread(buffer, 1, sizeof(buffer), file)) > 0) bytes.append(buffer, read);
+  std::fclose(file);
+  return bytes;
+}
+
+// A text member: absent gives fallback, null gives "no text" (a failing getter).
+OptionalText Text(const json& step, const char* key, const OptionalText& fallback) {
+  const auto member = step.find(key);
+  if (member == step.end()) return fallback;
+  if (member->is_null()) return std::nullopt;
+  return Wide(member->get<std::string>());
+}
+
+HeaderList Headers(const json& step) {
+  HeaderList headers;
+  const auto member = step.find("headers");
+  if (member == step.end()) return headers;
+  if (member->is_object()) {
+    for (const auto& [name, value] : member->items()) {
+      headers.emplace_back(Wide(name), Wide(value.get<std::string>()));
+    }
+  } else {
+    for (const json& pair : *member) {
+      headers.emplace_back(Wide(pair.at(0).get<std::string>()), Wide(pair.at(1).get<std::string>()));
+    }
+  }
+  return headers;
+}
+
+std::wstring CurrentSource(WebView* webView) {
+  LPWSTR source = nullptr;
+  webView->get_Source(&source);
+  std::wstring text = source ? source : L"";
+  CoTaskMemFree(source);
+  return text;
+}
+
+json Rect(const RECT& rect) { return json::array({rect.left, rect.top, rect.right, rect.bottom}); }
+
+void Snapshot(const std::string& label) {
+  json line = {{"event", "snapshot"}, {"label", label}};
+  if (!IsWindow(g_parent)) {
+    line["exists"] = false;
+    Record(line);
+    return;
+  }
+  wchar_t caption[1024] = L"";
+  GetWindowTextW(g_parent, caption, 1024);
+  RECT window = {}, client = {};
+  GetWindowRect(g_parent, &window);
+  GetClientRect(g_parent, &client);
+  line["exists"] = true;
+  line["visible"] = IsWindowVisible(g_parent) != FALSE;
+  line["caption"] = Utf8(caption);
+  line["style"] = static_cast<unsigned long>(GetWindowLongW(g_parent, GWL_STYLE));
+  line["exStyle"] = static_cast<unsigned long>(GetWindowLongW(g_parent, GWL_EXSTYLE));
+  line["window"] = Rect(window);
+  line["client"] = Rect(client);
+  // Only the owning process can read a class icon under Wine.
+  line["classIcon"] = GetClassLongPtrW(g_parent, GCLP_HICON) != 0;
+  line["classIconSmall"] = GetClassLongPtrW(g_parent, GCLP_HICONSM) != 0;
+  line["foreground"] = GetForegroundWindow() == g_parent;
+  Record(line);
+}
+
+void Resize(int width, int height) {
+  RECT rect = {0, 0, width, height};
+  AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongW(g_parent, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(g_parent, GWL_EXSTYLE)));
+  SetWindowPos(g_parent, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SwitchAwayAndBack() {
+  HWND other = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 16,
+                               16, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SetForegroundWindow(other);
+  SetActiveWindow(other);
+  const bool away = GetActiveWindow() == other;
+  SetForegroundWindow(g_parent);
+  SetActiveWindow(g_parent);
+  DestroyWindow(other);
+  Record({{"event", "activated"}, {"away", away}, {"back", GetActiveWindow() == g_parent}});
+}
+
+// Runs one step; returns the delay before the next.
+UINT RunStep(const json& step) {
+  const std::string action = step.value("do", "");
+  Record({{"event", "step"}, {"do", action}});
+  if (action == "wait") return step.value("ms", 0u);
+  if (action == "snapshot") {
+    Snapshot(step.value("label", ""));
+    return 0;
+  }
+  if (action == "resize") {
+    Resize(step.value("width", 0), step.value("height", 0));
+    return 0;
+  }
+  if (action == "move") {
+    SetWindowPos(g_parent, nullptr, step.value("x", 0), step.value("y", 0), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+  }
+  if (action == "activate") {
+    SwitchAwayAndBack();
+    return 0;
+  }
+  if (action == "end") {
+    PostMessageW(g_parent, WM_CLOSE, 0, 0);
+    return 0;
+  }
+
+  WebView* webView = WebView::Current();
+  if (!webView) {
+    Record({{"event", "error"}, {"text", "no web view for step " + action}});
+    return 0;
+  }
+  if (action == "navigate") {
+    webView->StartNavigation(Text(step, "uri", std::wstring()), step.value("userInitiated", false));
+  } else if (action == "request") {
+    webView->ServeRequest(Wide(step.value("uri", "")), Wide(step.value("method", "GET")),
+                          Headers(step), step.value("context", 0));
+  } else if (action == "dom-content-loaded") {
+    webView->RaiseDOMContentLoaded();
+  } else if (action == "title") {
+    webView->ChangeTitle(Text(step, "title", std::wstring()));
+  } else if (action == "message") {
+    const OptionalText source = Text(step, "source", CurrentSource(webView));
+    if (step.contains("string")) {
+      const std::string text = step["string"].get<std::string>();
+      webView->ReceiveMessage(source, Wide(json(text).dump()), Wide(text));
+    } else if (step.contains("jsonText")) {
+      webView->ReceiveMessage(source, Wide(step["jsonText"].get<std::string>()), std::nullopt);
+    } else {
+      webView->ReceiveMessage(source, Wide(step.value("json", json()).dump()), std::nullopt);
+    }
+  } else if (action == "fullscreen") {
+    webView->ChangeFullscreenElement(step.value("on", true));
+  } else if (action == "close-request") {
+    webView->RequestClose();
+  } else if (action == "new-window") {
+    webView->RequestNewWindow(Text(step, "uri", std::wstring()), step.value("userInitiated", true));
+  } else if (action == "permission") {
+    webView->RequestPermission(Text(step, "uri", CurrentSource(webView)), step.value("kind", 0),
+                               step.value("userInitiated", true));
+  } else {
+    Record({{"event", "error"}, {"text", "unknown step " + action}});
+  }
+  return 0;
+}
+
+void PlayFrom(size_t index) {
+  if (index >= g_scenario.steps.size()) return;
+  UINT delay = 0;
+  try {
+    delay = RunStep(g_scenario.steps[index]);
+  } catch (const std::exception& error) {
+    Record({{"event", "error"}, {"text", std::string("bad step: ") + error.what()}});
+  }
+  Post([index] { PlayFrom(index + 1); }, delay);
+}
+
+}  // namespace
+
+void LoadScenario() {
+  static bool loaded = false;
+  if (loaded) return;
+  loaded = true;
+  const std::wstring path = PathFromEnvironment(L"KILN_TEST_SCENARIO");
+  if (path.empty()) {
+    g_scenario.steps = json::array({{{"do", "dom-content-loaded"}}});
+    return;
+  }
+  try {
+    const json file = json::parse(ReadWholeFile(path));
+    g_scenario.environment = file.value("environment", "ok");
+    g_scenario.controller = file.value("controller", "ok");
+    g_scenario.webView2 = file.value("webView2", true);
+    g_scenario.steps = file.value("steps", json::array());
+  } catch (const std::exception& error) {
+    Record({{"event", "error"}, {"text", std::string("bad scenario: ") + error.what()}});
+  }
+}
+
+const Scenario& TheScenario() { return g_scenario; }
+
+void SetParentWindow(HWND window) { g_parent = window; }
+
+void StartSteps() { PlayFrom(0); }
+
+}  // namespace standin

@@ -1,0 +1,59 @@
+// The scenario a test gives the stand-in (a JSON file named by
+// KILN_TEST_SCENARIO):
+//
+//   {
+//     "environment": "ok",   // or "error", "null", "call-fails"
+//     "controller": "ok",    // the same four outcomes
+//     "webView2": true,      // false: the web view offers no ICoreWebView2_2
+//     "steps": [ {"do": "dom-content-loaded"}, {"do": "snapshot", "label": "shown"},
+//                {"do": "end"} ]
+//   }
+//
+// Steps run in order on the UI thread once the controller has been handed to
+// Kiln, each after the work the one before it caused (navigations included):
+//   wait {ms}                          the next step runs ms later
+//   navigate {uri, userInitiated}      the page navigates: NavigationStarting, then
+//                                      the document request when filtered
+//   request {uri, method, headers, context}  a sub-resource request; headers is an
+//                                      object or a list of [name, value] pairs
+//   dom-content-loaded
+//   title {title}                      null makes get_DocumentTitle fail
+//   message {source, json | jsonText | string}  the page posts a message; source
+//                                      defaults to the current address, null fails
+//   fullscreen {on}
+//   close-request                      window.close()
+//   new-window {uri, userInitiated}    null makes get_Uri fail
+//   permission {kind, uri, userInitiated}
+//   snapshot {label}                   the main window as the user sees it
+//   resize {width, height}             the main window's client size, in pixels
+//   move {x, y}                        the main window's outer top-left corner
+//   activate                           another window takes activation, then the
+//                                      main window gets it back (as after Alt+Tab)
+//   end                                the user closes the main window
+// Without a scenario file the page just loads: DOMContentLoaded once.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace standin {
+
+struct Scenario {
+  std::string environment = "ok";
+  std::string controller = "ok";
+  bool webView2 = true;
+  nlohmann::json steps = nlohmann::json::array();
+};
+
+void LoadScenario();
+const Scenario& TheScenario();
+
+void SetParentWindow(HWND window);
+
+// Plays the steps, from the first.
+void StartSteps();
+
+}  // namespace standin

@@ -1,0 +1,27 @@
+// The transcript: one JSON object per line, each with "event" and "t" (ms
+// since the process started), written to the file KILN_TEST_TRANSCRIPT names.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace standin {
+
+using nlohmann::json;
+
+void OpenTranscript();
+void Record(json line);
+
+// Text for the transcript. Strings from Kiln may hold anything, so invalid
+// UTF-16 is replaced rather than dropped.
+std::string Utf8(const wchar_t* text);
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& text);
+
+// A path from the environment; Unix paths are reached through drive Z:.
+std::wstring PathFromEnvironment(const wchar_t* name);
+
+}  // namespace standin

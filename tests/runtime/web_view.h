@@ -1,0 +1,134 @@
+// The stand-in's web view and its settings. Kiln drives it through the
+// ICoreWebView2 interfaces; the scenario drives it as the page and the
+// browser would, through the Raise and Serve operations.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "com_object.h"
+#include "event_args.h"
+#include "unimplemented.h"
+#include "web_resource.h"
+
+namespace standin {
+
+class Settings final : public ComObject<Unimplemented<ICoreWebView2Settings>, ICoreWebView2Settings> {
+ public:
+  HRESULT STDMETHODCALLTYPE get_IsScriptEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_IsScriptEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_IsWebMessageEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_IsWebMessageEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_AreDefaultScriptDialogsEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_AreDefaultScriptDialogsEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_IsStatusBarEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_IsStatusBarEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_AreDevToolsEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_AreDevToolsEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_AreDefaultContextMenusEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_AreDefaultContextMenusEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_AreHostObjectsAllowed(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_AreHostObjectsAllowed(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_IsZoomControlEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_IsZoomControlEnabled(BOOL value) override;
+  HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* value) override;
+  HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL value) override;
+
+ private:
+  // WebView2's defaults: everything on.
+  BOOL isScriptEnabled_ = TRUE;
+  BOOL isWebMessageEnabled_ = TRUE;
+  BOOL areDefaultScriptDialogsEnabled_ = TRUE;
+  BOOL isStatusBarEnabled_ = TRUE;
+  BOOL areDevToolsEnabled_ = TRUE;
+  BOOL areDefaultContextMenusEnabled_ = TRUE;
+  BOOL areHostObjectsAllowed_ = TRUE;
+  BOOL isZoomControlEnabled_ = TRUE;
+  BOOL isBuiltInErrorPageEnabled_ = TRUE;
+};
+
+class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebView2, ICoreWebView2_2> {
+ public:
+  // The live web view, or null before creation and after Kiln let it go.
+  static WebView* Current();
+
+  explicit WebView(bool offersWebView2);
+  ~WebView() override;
+
+  HRESULT STDMETHODCALLTYPE get_Settings(ICoreWebView2Settings** settings) override;
+  HRESULT STDMETHODCALLTYPE get_Source(LPWSTR* uri) override;
+  HRESULT STDMETHODCALLTYPE Navigate(LPCWSTR uri) override;
+  HRESULT STDMETHODCALLTYPE add_NavigationStarting(ICoreWebView2NavigationStartingEventHandler* handler,
+                                                   EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE add_PermissionRequested(ICoreWebView2PermissionRequestedEventHandler* handler,
+                                                    EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE PostWebMessageAsJson(LPCWSTR webMessageAsJson) override;
+  HRESULT STDMETHODCALLTYPE PostWebMessageAsString(LPCWSTR webMessageAsString) override;
+  HRESULT STDMETHODCALLTYPE add_WebMessageReceived(ICoreWebView2WebMessageReceivedEventHandler* handler,
+                                                   EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE add_NewWindowRequested(ICoreWebView2NewWindowRequestedEventHandler* handler,
+                                                   EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE add_DocumentTitleChanged(ICoreWebView2DocumentTitleChangedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE get_DocumentTitle(LPWSTR* title) override;
+  HRESULT STDMETHODCALLTYPE add_ContainsFullScreenElementChanged(
+      ICoreWebView2ContainsFullScreenElementChangedEventHandler* handler,
+      EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE get_ContainsFullScreenElement(BOOL* containsFullScreenElement) override;
+  HRESULT STDMETHODCALLTYPE add_WebResourceRequested(ICoreWebView2WebResourceRequestedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE AddWebResourceRequestedFilter(
+      const LPCWSTR uri, const COREWEBVIEW2_WEB_RESOURCE_CONTEXT resourceContext) override;
+  HRESULT STDMETHODCALLTYPE add_WindowCloseRequested(ICoreWebView2WindowCloseRequestedEventHandler* handler,
+                                                     EventRegistrationToken* token) override;
+  HRESULT STDMETHODCALLTYPE add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* handler,
+                                                 EventRegistrationToken* token) override;
+
+  // The browser's side.
+  void StartNavigation(const OptionalText& uri, bool userInitiated);
+  void ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
+                    int context);
+  void RaiseDOMContentLoaded();
+  void ChangeTitle(const OptionalText& title);
+  void ReceiveMessage(const OptionalText& source, const std::wstring& asJson,
+                      const OptionalText& asString);
+  void ChangeFullscreenElement(bool contains);
+  void RequestClose();
+  void RequestNewWindow(const OptionalText& uri, bool userInitiated);
+  void RequestPermission(const OptionalText& uri, int kind, bool userInitiated);
+
+ protected:
+  bool Offers(REFIID iid) const override;
+
+ private:
+  template <class Handler>
+  using Handlers = std::vector<ComRef<Handler>>;
+
+  template <class Handler>
+  HRESULT Add(const char* name, Handlers<Handler>& handlers, Handler* handler,
+              EventRegistrationToken* token);
+  template <class Handler, class Args>
+  void Raise(const char* name, const Handlers<Handler>& handlers, Args* args);
+  bool Filtered(const std::wstring& uri, int context) const;
+
+  bool offersWebView2_;
+  ComRef<Settings> settings_;
+  std::wstring source_;
+  OptionalText title_ = std::wstring();
+  BOOL containsFullScreenElement_ = FALSE;
+  UINT64 navigationId_ = 0;
+  INT64 nextToken_ = 1;
+  std::vector<std::pair<std::wstring, int>> filters_;
+  Handlers<ICoreWebView2NavigationStartingEventHandler> navigationStarting_;
+  Handlers<ICoreWebView2PermissionRequestedEventHandler> permissionRequested_;
+  Handlers<ICoreWebView2WebMessageReceivedEventHandler> webMessageReceived_;
+  Handlers<ICoreWebView2NewWindowRequestedEventHandler> newWindowRequested_;
+  Handlers<ICoreWebView2DocumentTitleChangedEventHandler> documentTitleChanged_;
+  Handlers<ICoreWebView2ContainsFullScreenElementChangedEventHandler> fullScreenChanged_;
+  Handlers<ICoreWebView2WebResourceRequestedEventHandler> webResourceRequested_;
+  Handlers<ICoreWebView2WindowCloseRequestedEventHandler> windowCloseRequested_;
+  Handlers<ICoreWebView2DOMContentLoadedEventHandler> domContentLoaded_;
+};
+
+}  // namespace standin
