@@ -128,6 +128,9 @@ void KilnWebView::FailCreation() {
   creationFailed_ = true;
   const std::wstring caption = Utf8ToWide(config->title);
   MessageBoxW(nullptr, kCreationFailedText, caption.c_str(), MB_OK | MB_ICONERROR);
+  // The window goes first, so nothing can close it later and overwrite the
+  // exit code with the 0 of a normal close.
+  DestroyWindow(window);
   PostQuitMessage(1);
 }
 
