@@ -16,11 +16,12 @@ json Rect(const RECT& rect) { return json::array({rect.left, rect.top, rect.righ
 // completion), "null" (success without an object) or "call-fails" (the call
 // itself fails and nothing completes).
 template <class Handler, class Object>
-HRESULT Complete(const std::string& outcome, Handler* handler, std::function<Object*()> make) {
+HRESULT Complete(const std::string& outcome, Handler* handler, std::function<Object*()> make,
+                 std::function<void()> afterSuccess = nullptr) {
   if (!handler) return E_POINTER;
   if (outcome == "call-fails") return E_FAIL;
   handler->AddRef();
-  Post([outcome, handler, make] {
+  Post([outcome, handler, make, afterSuccess] {
     if (outcome == "error") {
       handler->Invoke(E_FAIL, nullptr);
     } else if (outcome == "null") {
@@ -29,6 +30,7 @@ HRESULT Complete(const std::string& outcome, Handler* handler, std::function<Obj
       Object* object = make();
       handler->Invoke(S_OK, object);
       object->Release();
+      if (afterSuccess) afterSuccess();
     }
     handler->Release();
   });
@@ -118,8 +120,10 @@ HRESULT Environment::CreateCoreWebView2Controller(
       scenario.controller, handler, [parentWindow, offersWebView2] {
         auto webView = ComRef<WebView>::Adopt(new WebView(offersWebView2));
         return new Controller(parentWindow, std::move(webView));
-      });
-  if (SUCCEEDED(result) && scenario.controller == "ok") Post(StartSteps);
+      },
+      // The steps follow whatever Kiln started on receiving the controller,
+      // its first navigation included.
+      [] { Post(StartSteps); });
   return result;
 }
 

@@ -37,6 +37,17 @@ json DescribeOptions(IUnknown* unknown) {
   return description;
 }
 
+// The file this stand-in was loaded from, so tests see which runtime the
+// loader chose.
+std::string ModulePath() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&ModulePath), &module);
+  wchar_t path[MAX_PATH] = L"";
+  GetModuleFileNameW(module, path, MAX_PATH);
+  return Utf8(path);
+}
+
 }  // namespace
 }  // namespace standin
 
@@ -52,6 +63,7 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironm
   Record({{"event", "create-environment"},
           {"flag", (flag & 0xFF) != 0},
           {"runtimeType", runtimeType},
+          {"module", ModulePath()},
           {"userDataFolder", userDataFolder ? json(Utf8(userDataFolder)) : json(nullptr)},
           {"options", DescribeOptions(environmentOptions)}});
   return CreateEnvironment(TheScenario().environment, environmentCreatedHandler);

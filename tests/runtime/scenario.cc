@@ -80,6 +80,10 @@ void Snapshot(const std::string& label) {
   line["classIcon"] = GetClassLongPtrW(g_parent, GCLP_HICON) != 0;
   line["classIconSmall"] = GetClassLongPtrW(g_parent, GCLP_HICONSM) != 0;
   line["foreground"] = GetForegroundWindow() == g_parent;
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(g_parent, MONITOR_DEFAULTTONEAREST), &monitor);
+  line["monitor"] = Rect(monitor.rcMonitor);
   Record(line);
 }
 
