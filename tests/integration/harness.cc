@@ -140,6 +140,15 @@ void SetRegistryString(const std::string& key, const std::string& name, const st
 
 void DeleteRegistryKey(const std::string& key) { RunWine({"reg", "delete", key, "/f"}); }
 
+fs::path LocalAppDataDir() {
+  const fs::path users = fs::path(RequiredEnvironment("WINEPREFIX")) / "drive_c" / "users";
+  for (const auto& user : fs::directory_iterator(users)) {
+    const fs::path local = user.path() / "AppData" / "Local";
+    if (user.path().filename() != "Public" && fs::is_directory(local)) return local;
+  }
+  throw std::runtime_error("no user profile in the Wine prefix");
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

@@ -70,6 +70,9 @@ void SetScreenDpi(int logPixels);
 void SetRegistryString(const std::string& key, const std::string& name, const std::string& value);
 void DeleteRegistryKey(const std::string& key);
 
+// The prefix's local application data folder (where user data folders go).
+fs::path LocalAppDataDir();
+
 // Reads a file whole; empty when it does not exist.
 std::string ReadFile(const fs::path& path);
 
