@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace kiln::testing {
@@ -32,9 +33,10 @@ LoopbackHttpServer::~LoopbackHttpServer() {
   thread_.join();
 }
 
-void LoopbackHttpServer::Serve(const std::string& path, int status, const std::string& body) {
+void LoopbackHttpServer::Serve(const std::string& path, int status, const std::string& body,
+                               int delayMs) {
   std::lock_guard<std::mutex> lock(mutex_);
-  answers_[path] = {status, body};
+  answers_[path] = {status, body, delayMs};
 }
 
 void LoopbackHttpServer::AcceptLoop() {
@@ -62,12 +64,13 @@ void LoopbackHttpServer::Answer(int client) {
   const size_t start = request.find(' ') + 1;
   const std::string path = request.substr(start, request.find(' ', start) - start);
 
-  struct Answer answer = {404, "not found"};
+  struct Answer answer = {404, "not found", 0};
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = answers_.find(path);
     if (it != answers_.end()) answer = it->second;
   }
+  if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
   const std::string head = "HTTP/1.0 " + std::to_string(answer.status) +
                            (answer.status == 200 ? " OK" : " Not Found") +
                            "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +

@@ -18,13 +18,15 @@ class LoopbackHttpServer {
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-  void Serve(const std::string& path, int status, const std::string& body);
+  // Answers GET path with the status and body, after a delay when given.
+  void Serve(const std::string& path, int status, const std::string& body, int delayMs = 0);
   int RequestCount() const { return requests_; }
 
  private:
   struct Answer {
     int status;
     std::string body;
+    int delayMs;
   };
   void AcceptLoop();
   void Answer(int client);
