@@ -89,11 +89,20 @@ std::vector<json> RunResult::Dialogs() const {
   return dialogs;
 }
 
-std::optional<json> RunResult::Window() const {
+std::vector<json> RunResult::Windows(const std::string& className) const {
+  std::vector<json> windows;
   for (const json& e : events) {
-    if (e.value("event", "") == "window") return e;
+    if (e.value("event", "") == "window" && e.value("class", "") == className) {
+      windows.push_back(e);
+    }
   }
-  return std::nullopt;
+  return windows;
+}
+
+std::optional<json> RunResult::Window() const {
+  const std::vector<json> windows = Windows("WindowsWebview2Wrapper");
+  if (windows.empty()) return std::nullopt;
+  return windows.front();
 }
 
 std::optional<int> RunResult::ExitCode() const {
@@ -117,6 +126,12 @@ RunResult RunKiln(const TestApp& app, const RunOptions& options) {
       WineLoader(), (WinBuildDir() / "tests" / "tools" / "runner.exe").string(),
       "--out", WinePath(record), "--timeout", std::to_string(options.timeoutMs)};
   if (options.closeWindow) arguments.push_back("--close-window");
+  for (const std::string& name : options.watchClasses) {
+    arguments.insert(arguments.end(), {"--watch-class", name});
+  }
+  for (const std::string& name : options.closeClasses) {
+    arguments.insert(arguments.end(), {"--close-class", name});
+  }
   arguments.push_back("--");
   arguments.push_back(WinePath(options.program.value_or(app.Path("kiln.exe"))));
   Spawn(arguments, options.environment);
@@ -139,6 +154,15 @@ void SetRegistryString(const std::string& key, const std::string& name, const st
 }
 
 void DeleteRegistryKey(const std::string& key) { RunWine({"reg", "delete", key, "/f"}); }
+
+fs::path LocalAppDataDir() {
+  const fs::path users = fs::path(RequiredEnvironment("WINEPREFIX")) / "drive_c" / "users";
+  for (const auto& user : fs::directory_iterator(users)) {
+    const fs::path local = user.path() / "AppData" / "Local";
+    if (user.path().filename() != "Public" && fs::is_directory(local)) return local;
+  }
+  throw std::runtime_error("no user profile in the Wine prefix");
+}
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

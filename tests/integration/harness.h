@@ -43,6 +43,9 @@ struct RunOptions {
   // Close the main window as soon as it exists (it stays hidden until a page
   // loads, so without a web view nothing else would end the run).
   bool closeWindow = false;
+  // Other window classes to record, and to close once they are seen.
+  std::vector<std::string> watchClasses;
+  std::vector<std::string> closeClasses;
   // Extra environment for the run, e.g. the stand-in runtime's scenario.
   std::vector<std::pair<std::string, std::string>> environment;
   // Started instead of the app's kiln.exe when set (e.g. a baseline program).
@@ -53,7 +56,8 @@ struct RunResult {
   std::vector<json> events;
 
   std::vector<json> Dialogs() const;
-  std::optional<json> Window() const;
+  std::optional<json> Window() const;  // the main window
+  std::vector<json> Windows(const std::string& className) const;
   std::optional<int> ExitCode() const;  // none when the run timed out
   bool TimedOut() const;
 };
@@ -69,6 +73,9 @@ void SetScreenDpi(int logPixels);
 // Writes a registry value of the prefix with `wine reg add`.
 void SetRegistryString(const std::string& key, const std::string& name, const std::string& value);
 void DeleteRegistryKey(const std::string& key);
+
+// The prefix's local application data folder (where user data folders go).
+fs::path LocalAppDataDir();
 
 // Reads a file whole; empty when it does not exist.
 std::string ReadFile(const fs::path& path);

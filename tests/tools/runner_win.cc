@@ -2,7 +2,12 @@
 // see of it: every message box (caption, text, icon kind; each is answered
 // with OK), the main window once it exists, and the exit code.
 //
-//   runner.exe --out FILE [--timeout MS] [--close-window] [--window-class NAME] -- PROGRAM [ARGS...]
+//   runner.exe --out FILE [--timeout MS] [--close-window] [--window-class NAME]
+//              [--watch-class NAME]... [--close-class NAME]... -- PROGRAM [ARGS...]
+//
+// --window-class names the main window's class (default WindowsWebview2Wrapper)
+// and --close-window closes it once it exists; --watch-class records windows of
+// another class too, and --close-class also closes them once seen.
 //
 // It lives in the same Wine prefix as the program, so it can read and press
 // the program's dialogs: MessageBoxW blocks, and a test cannot answer it
@@ -28,6 +33,8 @@ struct Options {
   DWORD timeoutMs = 20000;
   bool closeWindow = false;
   std::wstring windowClass = L"WindowsWebview2Wrapper";
+  std::vector<std::wstring> watchClasses;
+  std::set<std::wstring> closeClasses;
   std::wstring commandLine;
 };
 
@@ -62,6 +69,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.closeWindow = true;
     } else if (arg == L"--window-class" && i + 1 < argc) {
       options.windowClass = argv[++i];
+    } else if (arg == L"--watch-class" && i + 1 < argc) {
+      options.watchClasses.push_back(argv[++i]);
+    } else if (arg == L"--close-class" && i + 1 < argc) {
+      options.watchClasses.push_back(argv[++i]);
+      options.closeClasses.insert(options.watchClasses.back());
     } else if (arg == L"--") {
       ++i;
       break;
@@ -219,6 +231,7 @@ void RecordWindow(HWND window) {
   GetWindowRect(window, &outer);
   GetClientRect(window, &client);
   Record({{"event", "window"},
+          {"class", WideToUtf8(ClassName(window))},
           {"visible", IsWindowVisible(window) != FALSE},
           {"caption", WideToUtf8(WindowText(window))},
           {"style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))},
@@ -233,8 +246,8 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     fprintf(stderr,
-            "usage: runner --out FILE [--timeout MS] [--close-window] [--window-class NAME] -- "
-            "PROGRAM [ARGS...]\n");
+            "usage: runner --out FILE [--timeout MS] [--close-window] [--window-class NAME] "
+            "[--watch-class NAME]... [--close-class NAME]... -- PROGRAM [ARGS...]\n");
     return 2;
   }
   g_out = _wfopen(options.out.c_str(), L"w");
@@ -253,6 +266,7 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   std::set<HWND> seenDialogs;
+  std::set<HWND> seenWindows;
   HWND mainWindow = nullptr;
   bool timedOut = false;
   for (;;) {
@@ -270,6 +284,14 @@ int wmain(int argc, wchar_t** argv) {
         mainWindow = windows.front();
         RecordWindow(mainWindow);
         if (options.closeWindow) PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+      }
+    }
+    for (const std::wstring& watched : options.watchClasses) {
+      for (HWND window : TopLevelWindows(process.dwProcessId, watched)) {
+        if (!seenWindows.insert(window).second) continue;
+        Sleep(30);  // let it be shown and sized
+        RecordWindow(window);
+        if (options.closeClasses.count(watched)) PostMessageW(window, WM_CLOSE, 0, 0);
       }
     }
   }

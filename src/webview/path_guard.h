@@ -1,0 +1,30 @@
+// The check every request path passes before the file system sees it.
+#pragma once
+
+#include <string_view>
+
+namespace kiln {
+
+// Longest file or folder name Windows file systems accept, in UTF-16 units.
+inline constexpr size_t kMaxNameLength = 255;
+// Longest path Windows accepts at all, in UTF-16 units.
+inline constexpr size_t kMaxPathLength = 32767;
+
+// True when a decoded request path (UTF-8, "/" separators, relative to www,
+// no trailing "/"; empty for www itself) can only name something inside www
+// and could be a Windows file name at all. Refused:
+// - bytes that are not valid UTF-8 (no Windows name can be made from them);
+// - control characters (NUL included);
+// - "\" and ":" (a second separator, drive letters, alternate data streams)
+//   and the other characters Windows forbids in names: * ? " < > |;
+// - a leading "/" or two "/" in a row (empty segments);
+// - segments that end in "." or " ", which covers "." and "..": Windows would
+//   drop such trailing characters from a path that is not in extended form;
+// - reserved device names (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9,
+//   LPT0-9 and COM/LPT with a superscript 1-3), in any letter case, alone or
+//   with an extension ("nul.txt");
+// - names longer than kMaxNameLength or paths longer than kMaxPathLength.
+// The extended-length path on the Windows side stays as a second defence.
+bool IsSafeContentPath(std::string_view path);
+
+}  // namespace kiln
