@@ -41,9 +41,8 @@ void RegisterRuntime(const std::string& hive, const char* channel, const fs::pat
 
 void ForgetRuntimes() {
   for (const char* hive : {"HKLM", "HKCU"}) {
-    for (const char* channel : {kStableChannel, kBetaChannel, kDevChannel, kCanaryChannel}) {
-      RunWine({"reg", "delete", ClientStateKey(hive, channel), "/f", "/reg:32"});
-    }
+    RunWine({"reg", "delete", std::string(hive) + "\\Software\\Microsoft\\EdgeUpdate\\ClientState",
+             "/f", "/reg:32"});
   }
 }
 

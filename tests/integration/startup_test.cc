@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "stand_in.h"
 
 namespace kiln::testing {
 namespace {
@@ -66,7 +67,15 @@ TEST(StartupTest, InvalidConfigurationsAreParseFailures) {
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetScreenDpi(96); }
+  // The window is made only once a runtime has been found: an installed
+  // stand-in that never loads a page keeps it hidden.
+  void SetUp() override {
+    RegisterRuntime("HKCU", kStableChannel, StageInstalledRuntime("main-window", "120.0.2210.91"));
+  }
+  void TearDown() override {
+    SetScreenDpi(96);
+    ForgetRuntimes();
+  }
 
   json StartAndClose(const std::string& packageJson) {
     TestApp app(TestName());
@@ -74,7 +83,7 @@ class MainWindowTest : public ::testing::Test {
     app.WriteFile("icon.png", "");
     RunOptions options;
     options.closeWindow = true;
-    const RunResult run = RunKiln(app, options);
+    const RunResult run = RunWithStandIn(app, {{"steps", json::array()}}, options).run;
     EXPECT_TRUE(run.Dialogs().empty());
     EXPECT_EQ(run.ExitCode(), 0) << "closing the window ends the run normally";
     return run.Window().value_or(json::object());
