@@ -179,15 +179,5 @@ TEST_F(ExtensionServicesTest, SharedValuesAreSeenByEveryExtension) {
   EXPECT_TRUE(app.sharedValues.empty());
 }
 
-TEST_F(ExtensionServicesTest, TheInterfaceIsTheRecordItself) {
-  IApplication* a = &first;
-  IApplication* b = &second;
-  EXPECT_EQ(static_cast<void*>(a), static_cast<void*>(&first));
-  EXPECT_NE(a, b);
-  first.SetInterfaceVersion(2);
-  EXPECT_EQ(first.interfaceVersion, 2);
-  EXPECT_EQ(second.interfaceVersion, 1);
-}
-
 }  // namespace
 }  // namespace kiln
