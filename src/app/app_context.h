@@ -10,7 +10,7 @@
 namespace kiln {
 
 class Extension;
-class KilnWebView;
+class WebViewHost;
 
 struct AppContext {
   explicit AppContext(std::string exeFolder);
@@ -20,7 +20,7 @@ struct AppContext {
 
   std::string exeFolder;       // ends in a backslash
   std::string contentFolder;   // empty until the web view host is set up
-  KilnWebView* webViewHost = nullptr;  // not owned
+  WebViewHost* webViewHost = nullptr;  // not owned
   std::vector<std::unique_ptr<Extension>> extensions;  // in load order
   std::map<std::string, Extension*> components;        // id -> owner, not owned
   std::map<std::string, void*> sharedValues;

@@ -11,6 +11,7 @@
 #include "app/main_window_win.h"
 #include "common/files_win.h"
 #include "common/text_win.h"
+#include "extensions/extension_loader_win.h"
 #include "installer/runtime_check_win.h"
 #include "webview/kiln_web_view.h"
 
@@ -81,6 +82,7 @@ int RunKiln(HINSTANCE instance) {
   if (!CheckWebView2Runtime(config, title, &browserFolder)) return 1;
 
   g_appContext = new AppContext(exeFolder);
+  LoadExtensions(*g_appContext);
 
   if (!RegisterMainWindowClass(instance, config)) {
     return FailStartup(L"Failed to register window class", kFixedCaption);
@@ -89,6 +91,7 @@ int RunKiln(HINSTANCE instance) {
   if (!window) {
     return FailStartup(L"Failed to create window", kFixedCaption);
   }
+  NotifyMainWindowCreated(*g_appContext, window);
 
   // The web view host lives for the whole run; a unique_ptr only fixes the
   // point of its destruction at the end of teardown.
@@ -104,6 +107,7 @@ int RunKiln(HINSTANCE instance) {
   }
 
   g_webView = nullptr;
+  UnloadExtensions(*g_appContext);
   delete g_appContext;
   g_appContext = nullptr;
   Gdiplus::GdiplusShutdown(gdiplusToken);

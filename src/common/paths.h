@@ -22,6 +22,9 @@ std::basic_string<Char> StripLongPathPrefix(const std::basic_string<Char>& path)
 // Puts "\\?\" in front of a path of at least four characters that lacks it and
 // turns every "/" into "\". The extended form stops Windows from normalising
 // the path, so "." and ".." components are never resolved behind our back.
+// A network path "\\server\share" takes the extended form "\\?\UNC\server\share";
+// the prefix alone in front of it would name nothing, and an app started from
+// a share could not even read its package.json.
 template <class Char>
 std::basic_string<Char> ToExtendedPath(std::basic_string<Char> path) {
   for (Char& c : path) {
@@ -29,7 +32,12 @@ std::basic_string<Char> ToExtendedPath(std::basic_string<Char> path) {
   }
   if (path.size() >= 4 && !HasLongPathPrefix(path)) {
     const Char prefix[] = {Char('\\'), Char('\\'), Char('?'), Char('\\'), Char(0)};
-    path.insert(0, prefix);
+    const Char unc[] = {Char('U'), Char('N'), Char('C'), Char(0)};
+    if (path[0] == Char('\\') && path[1] == Char('\\')) {
+      path.replace(0, 1, std::basic_string<Char>(prefix) + unc);
+    } else {
+      path.insert(0, prefix);
+    }
   }
   return path;
 }

@@ -27,10 +27,9 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
       contentSubfolder("www\\"),
       userDataFolder(userDataFolder),
       browserFolder(browserFolder) {
-  if (application) {
-    application->webViewHost = this;
-    application->contentFolder = exeFolder + contentSubfolder;
-  }
+  // The AppContext's web view host pointer is set once this class offers the
+  // extension services' WebViewHost interface.
+  if (application) application->contentFolder = exeFolder + contentSubfolder;
   originPrefix = config->contentMode == ContentMode::Remote ? config->main : kAppOrigin;
 }
 

@@ -13,6 +13,13 @@ TEST(PathsTest, ExtendedPathGetsThePrefixAndBackslashes) {
   EXPECT_EQ(ToExtendedPath(Text(u"\\\\?\\C:/a")), u"\\\\?\\C:\\a");
 }
 
+TEST(PathsTest, NetworkPathsTakeTheExtendedUncForm) {
+  EXPECT_EQ(ToExtendedPath(Text(u"\\\\server\\share\\app\\package.json")),
+            u"\\\\?\\UNC\\server\\share\\app\\package.json");
+  EXPECT_EQ(ToExtendedPath(Text(u"//server/share/x")), u"\\\\?\\UNC\\server\\share\\x");
+  EXPECT_EQ(ToExtendedPath(Text(u"\\\\?\\UNC\\server\\share")), u"\\\\?\\UNC\\server\\share");
+}
+
 TEST(PathsTest, ShortPathsGetNoPrefix) {
   EXPECT_EQ(ToExtendedPath(Text(u"a/b")), u"a\\b");
   EXPECT_EQ(ToExtendedPath(Text(u"")), u"");

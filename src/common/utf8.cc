@@ -1,0 +1,37 @@
+#include "common/utf8.h"
+
+namespace kiln {
+
+bool IsValidUtf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char lead = *p++;
+    if (lead < 0x80) continue;
+    int trailing;
+    unsigned char low = 0x80;  // allowed range of the first trailing byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      trailing = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      trailing = 2;
+      if (lead == 0xE0) low = 0xA0;   // overlong
+      if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      trailing = 3;
+      if (lead == 0xF0) low = 0x90;   // overlong
+      if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+      return false;  // a trailing byte, an overlong C0/C1, or F5..FF
+    }
+    if (end - p < trailing) return false;
+    if (*p < low || *p > high) return false;
+    for (int i = 1; i < trailing; ++i) {
+      if (p[i] < 0x80 || p[i] > 0xBF) return false;
+    }
+    p += trailing;
+  }
+  return true;
+}
+
+}  // namespace kiln
