@@ -79,7 +79,7 @@ int RunKiln(HINSTANCE instance) {
   const std::wstring title = Utf8ToWide(config.title);
   const wchar_t* browserFolder = nullptr;
 
-  if (!CheckWebView2Runtime(config, title, &browserFolder)) return 1;
+  if (!CheckWebView2Runtime(instance, userDataFolder, config, title, &browserFolder)) return 1;
 
   g_appContext = new AppContext(exeFolder);
   LoadExtensions(*g_appContext);

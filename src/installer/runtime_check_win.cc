@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "common/text_win.h"
+#include "installer/installer_win.h"
 #include "webview/webview2/loader_win.h"
 
 namespace kiln {
@@ -23,9 +24,22 @@ bool IsRuntimeAvailable(const wchar_t* browserFolder) {
   return true;
 }
 
+// The bootstrapper may exit before the runtime it installs is registered, so
+// a runtime that is not there yet is looked for again for a while.
+bool WaitForInstalledRuntime() {
+  constexpr DWORD kIntervalMs = 500;
+  constexpr DWORD kPatienceMs = 30000;
+  for (DWORD waited = 0;; waited += kIntervalMs) {
+    if (IsRuntimeAvailable(nullptr)) return true;
+    if (waited >= kPatienceMs) return false;
+    Sleep(kIntervalMs);
+  }
+}
+
 }  // namespace
 
-bool CheckWebView2Runtime(const AppConfig& config, const std::wstring& title,
+bool CheckWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
+                          const AppConfig& config, const std::wstring& title,
                           const wchar_t** browserFolder) {
   if (config.distributionMode == DistributionMode::Fixed) {
     *browserFolder = kFixedRuntimeFolder;
@@ -35,6 +49,12 @@ bool CheckWebView2Runtime(const AppConfig& config, const std::wstring& title,
   }
   *browserFolder = nullptr;
   if (IsRuntimeAvailable(nullptr)) return true;
+
+  const std::wstring notice = Utf8ToWide(config.installWebview2Message);
+  MessageBoxW(nullptr, notice.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+  const bool bootstrapperRan = InstallWebView2Runtime(instance, userDataFolder, config);
+  if (bootstrapperRan ? WaitForInstalledRuntime() : IsRuntimeAvailable(nullptr)) return true;
+
   const std::wstring text = Utf8ToWide(config.installFailedMessage);
   MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
   return false;

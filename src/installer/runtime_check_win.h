@@ -1,5 +1,8 @@
-// The start-up test for a usable WebView2 runtime, before any window exists.
+// The start-up test for a usable WebView2 runtime, before any window exists,
+// with the installer for machines that have none.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -11,9 +14,11 @@ namespace kiln {
 inline constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
 
 // True when a runtime can be used; browserFolder is then null (evergreen) or
-// kFixedRuntimeFolder (fixed). Otherwise the user has been told why, with the
-// window title as caption, and start-up ends with exit code 1.
-bool CheckWebView2Runtime(const AppConfig& config, const std::wstring& title,
+// kFixedRuntimeFolder (fixed). In evergreen mode a missing runtime is
+// announced and installed first. Otherwise the user has been told why, with
+// the window title as caption, and start-up ends with exit code 1.
+bool CheckWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
+                          const AppConfig& config, const std::wstring& title,
                           const wchar_t** browserFolder);
 
 }  // namespace kiln

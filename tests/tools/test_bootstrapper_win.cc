@@ -23,7 +23,7 @@ int wmain() {
   if (RegCreateKeyExW(HKEY_CURRENT_USER,
                       L"Software\\Microsoft\\EdgeUpdate\\ClientState\\"
                       L"{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}",
-                      0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return 1;
   }
   const DWORD bytes = static_cast<DWORD>((wcslen(runtime) + 1) * sizeof(wchar_t));
