@@ -1,6 +1,7 @@
 #include "scenario.h"
 
 #include <cstdio>
+#include <map>
 
 #include "player.h"
 #include "transcript.h"
@@ -11,6 +12,10 @@ namespace {
 
 Scenario g_scenario;
 HWND g_parent = nullptr;
+std::map<std::string, int> g_seen;
+std::string g_awaited;
+int g_awaitedCount = 0;
+size_t g_resumeAt = 0;
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::string bytes;
@@ -95,6 +100,20 @@ void Resize(int width, int height) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void Click(int x, int y) {
+  POINT point = {x, y};
+  HWND target = ChildWindowFromPointEx(g_parent, point, CWP_SKIPINVISIBLE);
+  if (!target) target = g_parent;
+  MapWindowPoints(g_parent, target, &point, 1);
+  const LPARAM where = MAKELPARAM(point.x, point.y);
+  SendMessageW(target, WM_MOUSEMOVE, 0, where);
+  SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  SendMessageW(target, WM_LBUTTONUP, 0, where);
+  wchar_t className[64] = L"";
+  GetClassNameW(target, className, 64);
+  Record({{"event", "clicked"}, {"x", x}, {"y", y}, {"window", Utf8(className)}});
+}
+
 void SwitchAwayAndBack() {
   HWND other = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 16,
                                16, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -127,6 +146,10 @@ UINT RunStep(const json& step) {
   }
   if (action == "activate") {
     SwitchAwayAndBack();
+    return 0;
+  }
+  if (action == "click") {
+    Click(step.value("x", 0), step.value("y", 0));
     return 0;
   }
   if (action == "end") {
@@ -175,6 +198,20 @@ UINT RunStep(const json& step) {
 
 void PlayFrom(size_t index) {
   if (index >= g_scenario.steps.size()) return;
+  const json& step = g_scenario.steps[index];
+  if (step.is_object() && step.value("do", "") == "await") {
+    const std::string event = step.value("event", "");
+    const int count = step.value("count", 1);
+    Record({{"event", "step"}, {"do", "await"}, {"for", event}});
+    if (g_seen[event] < count) {
+      g_awaited = event;
+      g_awaitedCount = count;
+      g_resumeAt = index + 1;
+      return;
+    }
+    Post([index] { PlayFrom(index + 1); });
+    return;
+  }
   UINT delay = 0;
   try {
     delay = RunStep(g_scenario.steps[index]);
@@ -186,13 +223,13 @@ void PlayFrom(size_t index) {
 
 }  // namespace
 
-void LoadScenario() {
+void LoadScenario(bool scriptedPage) {
   static bool loaded = false;
   if (loaded) return;
   loaded = true;
   const std::wstring path = PathFromEnvironment(L"KILN_TEST_SCENARIO");
   if (path.empty()) {
-    g_scenario.steps = json::array({{{"do", "dom-content-loaded"}}});
+    if (scriptedPage) g_scenario.steps = json::array({{{"do", "dom-content-loaded"}}});
     return;
   }
   try {
@@ -211,5 +248,14 @@ const Scenario& TheScenario() { return g_scenario; }
 void SetParentWindow(HWND window) { g_parent = window; }
 
 void StartSteps() { PlayFrom(0); }
+
+void NoteEvent(const std::string& event) {
+  const int seen = ++g_seen[event];
+  if (!g_awaited.empty() && event == g_awaited && seen >= g_awaitedCount) {
+    g_awaited.clear();
+    const size_t next = g_resumeAt;
+    Post([next] { PlayFrom(next); });
+  }
+}
 
 }  // namespace standin

@@ -30,7 +30,13 @@
 //   activate                           another window takes activation, then the
 //                                      main window gets it back (as after Alt+Tab)
 //   end                                the user closes the main window
-// Without a scenario file the page just loads: DOMContentLoaded once.
+//   await {event, count}               waits until the web view has raised the
+//                                      event ("dom-content-loaded", "message",
+//                                      "frame": a frame painted) count times
+//   click {x, y}                       a left click at the main window's client
+//                                      point, on whatever child window is there
+// Without a scenario file the page just loads: DOMContentLoaded once (for the
+// scripted page; a real browser's page loads by itself).
 #pragma once
 
 #include <windows.h>
@@ -48,12 +54,15 @@ struct Scenario {
   nlohmann::json steps = nlohmann::json::array();
 };
 
-void LoadScenario();
+void LoadScenario(bool scriptedPage = true);
 const Scenario& TheScenario();
 
 void SetParentWindow(HWND window);
 
 // Plays the steps, from the first.
 void StartSteps();
+
+// Tells the steps that the web view raised an event an await step may wait for.
+void NoteEvent(const std::string& event);
 
 }  // namespace standin

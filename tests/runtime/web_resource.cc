@@ -247,7 +247,8 @@ HRESULT WebResourceResponse::put_ReasonPhrase(LPCWSTR reasonPhrase) {
   return S_OK;
 }
 
-nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response) {
+nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response,
+                                ServedResponse* served) {
   json description = json::object();
   int status = 0;
   response->get_StatusCode(&status);
@@ -267,6 +268,7 @@ nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response) {
     kiln::CoTaskString name, value;
     iterator->GetCurrentHeader(name.Put(), value.Put());
     lines.push_back(Utf8(name.Get()) + ": " + Utf8(value.Get()));
+    if (served) served->headers.emplace_back(name.Get() ? name.Get() : L"", value.Get() ? value.Get() : L"");
     iterator->MoveNext(&hasCurrent);
   }
   description["headers"] = lines;
@@ -293,6 +295,11 @@ nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response) {
   std::snprintf(hash, sizeof(hash), "%016llx", static_cast<unsigned long long>(Fnv1a(body)));
   description["fnv1a"] = hash;
   if (body.size() <= 1024) description["body"] = body;
+  if (served) {
+    served->status = status;
+    served->reason = Utf8(reason.Get());
+    served->body = std::move(body);
+  }
   return description;
 }
 

@@ -104,8 +104,19 @@ class WebResourceResponse final : public ComObject<Unimplemented<ICoreWebView2We
   ComRef<ResponseHeaders> headers_;
 };
 
+// A response as a browser takes it in: status, reason, header lines and the
+// whole body read from its stream.
+struct ServedResponse {
+  int status = 0;
+  std::string reason;
+  HeaderList headers;
+  std::string body;
+};
+
 // The whole answer as a browser would take it in, for the transcript: status,
-// reason, header lines and the body read to its end.
-nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response);
+// reason, header lines and the body read to its end. When served is given it
+// also receives the answer itself, for a browser to deliver.
+nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response,
+                                ServedResponse* served = nullptr);
 
 }  // namespace standin

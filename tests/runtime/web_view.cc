@@ -1,6 +1,7 @@
 #include "web_view.h"
 
 #include "player.h"
+#include "scenario.h"
 #include "transcript.h"
 #include "webview/webview2/co_task_string.h"
 
@@ -94,6 +95,10 @@ HRESULT WebView::Navigate(LPCWSTR uri) {
   if (!uri) return E_INVALIDARG;
   const std::wstring address = uri;
   Record({{"event", "navigate"}, {"uri", Utf8(address)}});
+  if (driver_) {
+    driver_->Navigate(address);
+    return S_OK;
+  }
   Post([address] {
     if (WebView* webView = Current()) webView->StartNavigation(address, false);
   });
@@ -138,6 +143,7 @@ HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
   // The runtime refuses text that is not JSON.
   const bool valid = webMessageAsJson && json::accept(text);
   Record({{"event", "post-json"}, {"json", text}, {"valid", valid}});
+  if (valid && driver_) driver_->PostJson(text);
   return valid ? S_OK : E_INVALIDARG;
 }
 
@@ -189,6 +195,7 @@ HRESULT WebView::AddWebResourceRequestedFilter(const LPCWSTR uri,
   Record({{"event", "filter"}, {"uri", Utf8(uri)}, {"context", static_cast<int>(context)}});
   if (!uri) return E_INVALIDARG;
   filters_.emplace_back(uri, context);
+  if (driver_) driver_->FiltersChanged();
   return S_OK;
 }
 
@@ -212,35 +219,37 @@ bool WebView::Filtered(const std::wstring& uri, int context) const {
   return false;
 }
 
-void WebView::StartNavigation(const OptionalText& uri, bool userInitiated) {
+NavigationOutcome WebView::StartNavigation(const OptionalText& uri, bool userInitiated,
+                                           Answer answer) {
   auto* args = new NavigationStartingArgs(uri, userInitiated, ++navigationId_);
   Raise("NavigationStarting", navigationStarting_, args);
   const bool cancelled = args->cancelled();
   Record({{"event", "navigation"}, {"uri", TextOrNull(uri)}, {"cancelled", cancelled}});
   ExpectReleased("NavigationStarting", args);
   args->Release();
-  if (cancelled || !uri) return;
+  if (cancelled || !uri) return NavigationOutcome::Cancelled;
   source_ = *uri;
-  if (Filtered(*uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT)) {
-    ServeRequest(*uri, L"GET", HeaderList(), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT);
-  }
+  const bool served = ServeRequest(*uri, L"GET", HeaderList(),
+                                   COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT, std::move(answer));
+  return served ? NavigationOutcome::Served : NavigationOutcome::Unfiltered;
 }
 
-void WebView::ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
-                           int context) {
+bool WebView::ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
+                           int context, Answer answer) {
   json line = {{"event", "response"}, {"uri", Utf8(uri)}, {"method", Utf8(method)},
                {"context", context}};
   if (!Filtered(uri, context)) {
     Record({{"event", "unfiltered-request"}, {"uri", Utf8(uri)}, {"context", context}});
-    return;
+    return false;
   }
   auto request = ComRef<WebResourceRequest>::Adopt(
       new WebResourceRequest(uri, method, std::move(headers)));
   auto* args = new WebResourceRequestedArgs(std::move(request), context);
   Raise("WebResourceRequested", webResourceRequested_, args);
-  args->WhenSettled([args, line]() mutable {
+  args->WhenSettled([args, line, answer = std::move(answer)]() mutable {
+    ServedResponse served;
     if (args->response()) {
-      line.update(DescribeResponse(args->response()));
+      line.update(DescribeResponse(args->response(), answer ? &served : nullptr));
     } else {
       line["none"] = true;
     }
@@ -250,13 +259,17 @@ void WebView::ServeRequest(const std::wstring& uri, const std::wstring& method, 
       ExpectReleased("WebResourceRequested", args);
     }
     Record(line);
+    const bool answered = args->response() != nullptr;
     args->Release();
+    if (answer) answer(answered ? &served : nullptr);
   });
+  return true;
 }
 
 void WebView::RaiseDOMContentLoaded() {
   auto* args = new DOMContentLoadedArgs(navigationId_);
   Raise("DOMContentLoaded", domContentLoaded_, args);
+  NoteEvent("dom-content-loaded");
   ExpectReleased("DOMContentLoaded", args);
   args->Release();
 }
@@ -270,6 +283,7 @@ void WebView::ReceiveMessage(const OptionalText& source, const std::wstring& asJ
                              const OptionalText& asString) {
   auto* args = new WebMessageReceivedArgs(source, asJson, asString);
   Raise("WebMessageReceived", webMessageReceived_, args);
+  NoteEvent("message");
   ExpectReleased("WebMessageReceived", args);
   args->Release();
 }

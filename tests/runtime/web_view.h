@@ -3,6 +3,7 @@
 // browser would, through the Raise and Serve operations.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,24 @@ class Settings final : public ComObject<Unimplemented<ICoreWebView2Settings>, IC
   BOOL isBuiltInErrorPageEnabled_ = TRUE;
 };
 
+// A real browser behind the web view: Kiln's requests to the page go to it
+// instead of to the scenario.
+class PageDriver {
+ public:
+  virtual void Navigate(const std::wstring& uri) = 0;
+  virtual void PostJson(const std::string& json) = 0;
+  virtual void FiltersChanged() = 0;
+
+ protected:
+  ~PageDriver() = default;
+};
+
+// What the browser does with a request once Kiln's handlers have settled: the
+// response they set, or null when they set none.
+using Answer = std::function<void(const ServedResponse* response)>;
+
+enum class NavigationOutcome { Cancelled, Served, Unfiltered };
+
 class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebView2, ICoreWebView2_2> {
  public:
   // The live web view, or null before creation and after Kiln let it go.
@@ -85,10 +104,16 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   HRESULT STDMETHODCALLTYPE add_DOMContentLoaded(ICoreWebView2DOMContentLoadedEventHandler* handler,
                                                  EventRegistrationToken* token) override;
 
-  // The browser's side.
-  void StartNavigation(const OptionalText& uri, bool userInitiated);
-  void ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
-                    int context);
+  // The browser's side. Without an answer the stand-in serves the document
+  // itself; with one, a browser delivers what Kiln answered.
+  NavigationOutcome StartNavigation(const OptionalText& uri, bool userInitiated,
+                                    Answer answer = nullptr);
+  // False when no filter covers the request (answer is then not called).
+  bool ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
+                    int context, Answer answer = nullptr);
+  void SetDriver(PageDriver* driver) { driver_ = driver; }
+  void SetSource(const std::wstring& uri) { source_ = uri; }
+  const std::vector<std::pair<std::wstring, int>>& filters() const { return filters_; }
   void RaiseDOMContentLoaded();
   void ChangeTitle(const OptionalText& title);
   void ReceiveMessage(const OptionalText& source, const std::wstring& asJson,
@@ -113,6 +138,7 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   bool Filtered(const std::wstring& uri, int context) const;
 
   bool offersWebView2_;
+  PageDriver* driver_ = nullptr;
   ComRef<Settings> settings_;
   std::wstring source_;
   OptionalText title_ = std::wstring();
