@@ -1,0 +1,43 @@
+# Starts and stops the headless Chromium behind the Chromium-backed runtime
+# (tests/runtime/chromium). Source it, then:
+#   kiln_chromium_start   starts a Chromium with a fresh profile on a loopback
+#                         DevTools port and exports KILN_BROWSER_DEVTOOLS
+#   kiln_chromium_stop    ends it and every process it started
+# Returns 1 from kiln_chromium_start when there is no Chromium.
+
+kiln_chromium_start() {
+  command -v chromium >/dev/null 2>&1 || return 1
+  KILN_CHROMIUM_PROFILE=$(mktemp -d /tmp/kiln-chromium.XXXXXX)
+  # Its own session, so that stopping it reaches the renderers too.
+  setsid chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --disable-popup-blocking --disable-dev-shm-usage --mute-audio \
+    --autoplay-policy=no-user-gesture-required \
+    --user-data-dir="$KILN_CHROMIUM_PROFILE" --remote-debugging-address=127.0.0.1 \
+    --remote-debugging-port=0 ${KILN_CHROMIUM_FLAGS:-} about:blank >"$KILN_CHROMIUM_PROFILE.log" 2>&1 &
+  KILN_CHROMIUM_PID=$!
+  local port_file=$KILN_CHROMIUM_PROFILE/DevToolsActivePort
+  for _ in $(seq 100); do
+    [ -s "$port_file" ] && [ "$(wc -l <"$port_file")" -ge 2 ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$port_file" ]; then
+    kiln_chromium_stop
+    return 1
+  fi
+  export KILN_BROWSER_DEVTOOLS="ws://127.0.0.1:$(sed -n 1p "$port_file")$(sed -n 2p "$port_file")"
+}
+
+kiln_chromium_stop() {
+  if [ -n "${KILN_CHROMIUM_PID:-}" ]; then
+    kill -TERM -- "-$KILN_CHROMIUM_PID" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$KILN_CHROMIUM_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL -- "-$KILN_CHROMIUM_PID" 2>/dev/null || true
+    wait "$KILN_CHROMIUM_PID" 2>/dev/null || true
+    KILN_CHROMIUM_PID=
+  fi
+  if [ -n "${KILN_CHROMIUM_PROFILE:-}" ]; then
+    rm -rf "$KILN_CHROMIUM_PROFILE" "$KILN_CHROMIUM_PROFILE.log"
+    KILN_CHROMIUM_PROFILE=
+  fi
+}

@@ -1,0 +1,54 @@
+// A DevTools protocol connection whose replies and events arrive on the
+// thread that opened it (Kiln's UI thread), through a hidden window, as
+// WebView2 raises its events.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "web_socket.h"
+
+namespace standin {
+
+class DevTools {
+ public:
+  using json = nlohmann::json;
+  // error is null on success, else the protocol's error object.
+  using Reply = std::function<void(const json& result, const json* error)>;
+  // An event; method "closed" when the connection ends.
+  using Listener =
+      std::function<void(const std::string& method, const json& params, const std::string& sessionId)>;
+
+  DevTools() = default;
+  ~DevTools();
+  DevTools(const DevTools&) = delete;
+  DevTools& operator=(const DevTools&) = delete;
+
+  bool Connect(const std::string& address, Listener listener, std::string& error);
+  void Send(const std::string& method, json params = json::object(),
+            const std::string& sessionId = std::string(), Reply reply = nullptr);
+  void Close();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Deliver();
+  void Dispatch(const std::string& text);
+
+  WebSocket socket_;
+  HWND window_ = nullptr;
+  Listener listener_;
+  std::mutex incomingLock_;
+  std::deque<std::string> incoming_;
+  bool closedSeen_ = false;
+  long long nextId_ = 1;
+  std::map<long long, Reply> replies_;
+};
+
+}  // namespace standin

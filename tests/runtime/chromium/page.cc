@@ -1,0 +1,324 @@
+#include "page.h"
+
+#include <map>
+
+#include "base64.h"
+#include "page_script.h"
+#include "scenario.h"
+#include "transcript.h"
+
+namespace standin {
+namespace {
+
+using json = nlohmann::json;
+
+int ContextOf(const std::string& resourceType) {
+  static const std::map<std::string, int> contexts = {
+      {"Document", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_DOCUMENT},
+      {"Stylesheet", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_STYLESHEET},
+      {"Image", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_IMAGE},
+      {"Media", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MEDIA},
+      {"Font", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FONT},
+      {"Script", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SCRIPT},
+      {"XHR", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_XML_HTTP_REQUEST},
+      {"Fetch", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH},
+      {"TextTrack", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_TEXT_TRACK},
+      {"EventSource", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_EVENT_SOURCE},
+      {"WebSocket", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_WEBSOCKET},
+      {"Manifest", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_MANIFEST},
+      {"SignedExchange", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_SIGNED_EXCHANGE},
+      {"Ping", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_PING},
+      {"CSPViolationReport", COREWEBVIEW2_WEB_RESOURCE_CONTEXT_CSP_VIOLATION_REPORT}};
+  const auto found = contexts.find(resourceType);
+  return found == contexts.end() ? COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER : found->second;
+}
+
+// WebView2 filters know only "*"; DevTools patterns also give "?" and "\"
+// a meaning, so those are escaped.
+std::string UrlPattern(const std::wstring& filter) {
+  std::string pattern;
+  for (const char c : Utf8(filter)) {
+    if (c == '?' || c == '\\') pattern.push_back('\\');
+    pattern.push_back(c);
+  }
+  return pattern;
+}
+
+std::string Text(const json& value, const char* key) {
+  const auto member = value.find(key);
+  return member != value.end() && member->is_string() ? member->get<std::string>() : std::string();
+}
+
+std::string ConsoleText(const json& args) {
+  std::string text;
+  for (const json& arg : args) {
+    if (!text.empty()) text += ' ';
+    const auto value = arg.find("value");
+    if (value != arg.end()) {
+      text += value->is_string() ? value->get<std::string>() : value->dump();
+    } else {
+      text += Text(arg, "description");
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+Page::~Page() { Close(); }
+
+void Page::Open(const std::string& address, HWND parent, std::function<void(bool)> ready) {
+  std::string error;
+  const bool connected = devTools_.Connect(
+      address,
+      [this](const std::string& method, const json& params, const std::string& sessionId) {
+        OnEvent(method, params, sessionId);
+      },
+      error);
+  if (!connected || !view_.Create(parent, [this](const char* method, json params) {
+        Send(method, std::move(params));
+      })) {
+    Record({{"event", "error"}, {"text", "no browser: " + (connected ? "no view window" : error)}});
+    ready(false);
+    return;
+  }
+  const auto failed = [ready](const char* step, const json& error) {
+    Record({{"event", "error"}, {"text", std::string("browser refused ") + step + ": " + error.dump()}});
+    ready(false);
+  };
+  devTools_.Send("Target.setDiscoverTargets", {{"discover", true}});
+  devTools_.Send("Target.createBrowserContext", {{"disposeOnDetach", true}}, "",
+                 [this, ready, failed](const json& result, const json* error) {
+    if (error) return failed("a browser context", *error);
+    contextId_ = Text(result, "browserContextId");
+    devTools_.Send("Target.createTarget",
+                   {{"url", "about:blank"}, {"browserContextId", contextId_}}, "",
+                   [this, ready, failed](const json& result, const json* error) {
+      if (error) return failed("a page", *error);
+      targetId_ = Text(result, "targetId");
+      devTools_.Send("Target.attachToTarget", {{"targetId", targetId_}, {"flatten", true}}, "",
+                     [this, ready, failed](const json& result, const json* error) {
+        if (error) return failed("to attach", *error);
+        sessionId_ = Text(result, "sessionId");
+        Send("Page.enable");
+        Send("Runtime.enable");
+        Send("Runtime.addBinding", {{"name", kBindingName}});
+        Send("Page.addScriptToEvaluateOnNewDocument", {{"source", kPageScript}});
+        FiltersChanged();
+        Send("Page.startScreencast", {{"format", "jpeg"}, {"quality", 90}, {"everyNthFrame", 1}},
+             [ready](const json&, const json*) { ready(true); });
+      });
+    });
+  });
+}
+
+void Page::Attach(WebView* webView) {
+  if (webView_) webView_->SetDriver(nullptr);
+  webView_ = webView;
+  if (webView_) webView_->SetDriver(this);
+}
+
+void Page::Close() {
+  Attach(nullptr);
+  if (closing_) return;
+  closing_ = true;
+  // Disposing of the context closes the page; the browser does the same by
+  // itself when the connection drops.
+  if (!contextId_.empty()) devTools_.Send("Target.disposeBrowserContext", {{"browserContextId", contextId_}});
+  devTools_.Close();
+}
+
+void Page::Send(const std::string& method, json params, DevTools::Reply reply) {
+  if (sessionId_.empty()) return;
+  devTools_.Send(method, std::move(params), sessionId_, std::move(reply));
+}
+
+void Page::SetBounds(const RECT& bounds) {
+  bounds_ = bounds;
+  view_.SetBounds(bounds);
+  const LONG width = bounds.right - bounds.left;
+  const LONG height = bounds.bottom - bounds.top;
+  if (width <= 0 || height <= 0) return;  // minimized: keep the last size
+  Send("Emulation.setDeviceMetricsOverride",
+       {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}});
+}
+
+void Page::SetVisible(bool visible) { view_.SetVisible(visible); }
+
+void Page::Focus() { view_.Focus(); }
+
+void Page::Navigate(const std::wstring& uri) { Send("Page.navigate", {{"url", Utf8(uri)}}); }
+
+void Page::PostJson(const std::string& text) {
+  // The text travels as a string literal and is parsed in the page, so no
+  // JSON text can run as script.
+  const std::string literal = json(text).dump(-1, ' ', false, json::error_handler_t::replace);
+  Send("Runtime.evaluate",
+       {{"expression", std::string("window.") + kDeliverFunction + " && window." + kDeliverFunction +
+                           "(" + literal + ")"}});
+}
+
+void Page::FiltersChanged() {
+  json patterns = json::array();
+  // Every document request, for NavigationStarting.
+  patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
+  if (webView_) {
+    for (const auto& filter : webView_->filters()) {
+      patterns.push_back({{"urlPattern", UrlPattern(filter.first)}, {"requestStage", "Request"}});
+    }
+  }
+  Send("Fetch.enable", {{"patterns", patterns}});
+}
+
+void Page::OnEvent(const std::string& method, const json& params, const std::string& sessionId) {
+  if (method == "failed") {
+    Record({{"event", "error"}, {"text", "DevTools message not understood: " + params.dump()}});
+    return;
+  }
+  if (method == "closed") {
+    if (!closing_) Record({{"event", "error"}, {"text", "the browser closed the connection"}});
+    return;
+  }
+  if (method == "Target.targetInfoChanged") return OnTargetInfo(params.value("targetInfo", json::object()));
+  if (method == "Target.targetCreated") {
+    const json info = params.value("targetInfo", json::object());
+    // WebView2 opens no window of its own once Kiln handled the request,
+    // and this runtime has nowhere to show one either.
+    if (!targetId_.empty() && Text(info, "openerId") == targetId_ && Text(info, "type") == "page") {
+      devTools_.Send("Target.closeTarget", {{"targetId", Text(info, "targetId")}});
+      Record({{"event", "popup-closed"}, {"url", Text(info, "url")}});
+    }
+    return;
+  }
+  if (method == "Target.targetDestroyed") {
+    if (!closing_ && Text(params, "targetId") == targetId_ && webView_) webView_->RequestClose();
+    return;
+  }
+  if (sessionId.empty() || sessionId != sessionId_ || !webView_) return;
+
+  if (method == "Fetch.requestPaused") {
+    OnRequestPaused(params);
+  } else if (method == "Page.screencastFrame") {
+    OnFrame(params);
+  } else if (method == "Runtime.bindingCalled") {
+    OnBinding(params);
+  } else if (method == "Page.domContentEventFired") {
+    webView_->RaiseDOMContentLoaded();
+  } else if (method == "Page.frameNavigated") {
+    const json frame = params.value("frame", json::object());
+    if (!frame.contains("parentId")) {
+      webView_->SetSource(Wide(Text(frame, "url") + Text(frame, "urlFragment")));
+    }
+  } else if (method == "Page.navigatedWithinDocument") {
+    if (Text(params, "frameId") == targetId_) webView_->SetSource(Wide(Text(params, "url")));
+  } else if (method == "Page.windowOpen") {
+    webView_->RequestNewWindow(Wide(Text(params, "url")), params.value("userGesture", false));
+  } else if (method == "Page.javascriptDialogOpening") {
+    Record({{"event", "dialog"}, {"type", Text(params, "type")}, {"message", Text(params, "message")}});
+    Send("Page.handleJavaScriptDialog", {{"accept", true}});
+  } else if (method == "Runtime.consoleAPICalled") {
+    Record({{"event", "console"},
+            {"type", Text(params, "type")},
+            {"text", ConsoleText(params.value("args", json::array()))}});
+  } else if (method == "Runtime.exceptionThrown") {
+    const json details = params.value("exceptionDetails", json::object());
+    const json exception = details.value("exception", json::object());
+    Record({{"event", "page-error"},
+            {"text", Text(details, "text") + " " + Text(exception, "description")}});
+  }
+}
+
+void Page::OnRequestPaused(const json& params) {
+  const std::string requestId = Text(params, "requestId");
+  const json request = params.value("request", json::object());
+  const std::wstring url = Wide(Text(request, "url") + Text(request, "urlFragment"));
+  const std::string resourceType = Text(params, "resourceType");
+  auto answer = [this, requestId](const ServedResponse* response) { Answer(requestId, response); };
+
+  if (resourceType == "Document" && Text(params, "frameId") == targetId_) {
+    switch (webView_->StartNavigation(url, false, answer)) {
+      case NavigationOutcome::Cancelled:
+        Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}});
+        return;
+      case NavigationOutcome::Unfiltered:
+        Send("Fetch.continueRequest", {{"requestId", requestId}});
+        return;
+      case NavigationOutcome::Served:
+        return;
+    }
+  }
+  HeaderList headers;
+  const json requestHeaders = request.value("headers", json::object());
+  for (const auto& [name, value] : requestHeaders.items()) {
+    if (value.is_string()) headers.emplace_back(Wide(name), Wide(value.get<std::string>()));
+  }
+  if (!webView_->ServeRequest(url, Wide(Text(request, "method")), std::move(headers),
+                              ContextOf(resourceType), answer)) {
+    Send("Fetch.continueRequest", {{"requestId", requestId}});
+  }
+}
+
+void Page::Answer(const std::string& requestId, const ServedResponse* response) {
+  if (!response) {
+    Send("Fetch.continueRequest", {{"requestId", requestId}});
+    return;
+  }
+  json headers = json::array();
+  for (const auto& [name, value] : response->headers) {
+    headers.push_back({{"name", Utf8(name)}, {"value", Utf8(value)}});
+  }
+  json params = {{"requestId", requestId},
+                 {"responseCode", response->status},
+                 {"responseHeaders", headers},
+                 {"body", Base64Encode(response->body)}};
+  if (!response->reason.empty()) params["responsePhrase"] = response->reason;
+  Send("Fetch.fulfillRequest", std::move(params), [requestId](const json&, const json* error) {
+    if (error) Record({{"event", "error"}, {"text", "fulfillRequest refused: " + error->dump()}});
+  });
+}
+
+void Page::OnBinding(const json& params) {
+  if (Text(params, "name") != kBindingName) return;
+  const json report = json::parse(Text(params, "payload"), nullptr, false);
+  if (!report.is_object()) return;
+  const std::string kind = Text(report, "kind");
+  if (kind == "message") {
+    const std::wstring source = Wide(Text(report, "source"));
+    if (report.contains("string")) {
+      const std::string text = Text(report, "string");
+      webView_->ReceiveMessage(source, Wide(json(text).dump(-1, ' ', false, json::error_handler_t::replace)),
+                               Wide(text));
+    } else {
+      webView_->ReceiveMessage(source, Wide(Text(report, "json")), std::nullopt);
+    }
+  } else if (kind == "fullscreen") {
+    webView_->ChangeFullscreenElement(report.value("on", false));
+  } else if (kind == "close") {
+    webView_->RequestClose();
+  }
+}
+
+void Page::OnFrame(const json& params) {
+  Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
+  const std::string image = Base64Decode(Text(params, "data"));
+  const bool shown = view_.ShowFrame(image);
+  if (shown) NoteEvent("frame");
+  if (frames_++ == 0 || !shown) {
+    const json metadata = params.value("metadata", json::object());
+    Record({{"event", shown ? "frame" : "error"},
+            {"text", shown ? "first frame painted" : "a frame could not be decoded"},
+            {"width", metadata.value("deviceWidth", 0.0)},
+            {"height", metadata.value("deviceHeight", 0.0)}});
+  }
+}
+
+void Page::OnTargetInfo(const json& info) {
+  if (Text(info, "targetId") != targetId_ || !webView_) return;
+  if (Text(info, "url") == "about:blank") return;  // the page before Kiln's first navigation
+  const std::string title = Text(info, "title");
+  if (title == title_) return;
+  title_ = title;
+  webView_->ChangeTitle(Wide(title));
+}
+
+}  // namespace standin

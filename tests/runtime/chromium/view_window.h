@@ -1,0 +1,51 @@
+// The web view's area in Kiln's window: a child window of the controller's
+// parent that paints the browser's screencast frames and hands mouse, wheel
+// and keyboard input back to the browser.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace standin {
+
+class ViewWindow {
+ public:
+  // Input to forward: a DevTools Input method and its parameters.
+  using InputSink = std::function<void(const char* method, nlohmann::json params)>;
+
+  ViewWindow() = default;
+  ~ViewWindow();
+  ViewWindow(const ViewWindow&) = delete;
+  ViewWindow& operator=(const ViewWindow&) = delete;
+
+  bool Create(HWND parent, InputSink sink);
+  void SetBounds(const RECT& bounds);
+  void SetVisible(bool visible);
+  void Focus();
+  // Shows an encoded image (JPEG or PNG); false when it cannot be decoded.
+  bool ShowFrame(const std::string& encoded);
+  HWND window() const { return window_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Paint();
+  void Mouse(const char* type, LPARAM lParam, const char* button, int clickCount);
+  void Wheel(WPARAM wParam, LPARAM lParam, bool horizontal);
+  void Key(const char* type, WPARAM wParam, LPARAM lParam);
+  void Char(WPARAM wParam);
+  int Modifiers() const;
+  int Buttons(WPARAM wParam) const;
+
+  HWND window_ = nullptr;
+  InputSink sink_;
+  HBITMAP frame_ = nullptr;
+  SIZE frameSize_ = {};
+  ULONG_PTR gdiplusToken_ = 0;
+};
+
+}  // namespace standin
