@@ -107,6 +107,45 @@ void SwitchAwayAndBack() {
   Record({{"event", "activated"}, {"away", away}, {"back", GetActiveWindow() == g_parent}});
 }
 
+// What the page posts: a string (asString set) or a JSON value.
+struct PageMessage {
+  std::wstring asJson;
+  OptionalText asString;
+};
+
+PageMessage MessageOf(const json& step) {
+  if (step.contains("string")) {
+    const std::string text = step["string"].get<std::string>();
+    return {Wide(json(text).dump()), Wide(text)};
+  }
+  if (step.contains("jsonText")) return {Wide(step["jsonText"].get<std::string>()), std::nullopt};
+  return {Wide(step.value("json", json()).dump()), std::nullopt};
+}
+
+// The page posts the same message count times back to back. What the host
+// posts back meanwhile is counted, not written down, so the time measured is
+// the host's and its extensions' rather than the transcript's.
+void Burst(WebView* webView, const json& step) {
+  const PageMessage message = MessageOf(step);
+  const OptionalText source = Text(step, "source", CurrentSource(webView));
+  const int count = step.value("count", 0);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  webView->CountPosts(true);
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i) webView->ReceiveMessage(source, message.asJson, message.asString);
+  QueryPerformanceCounter(&end);
+  const size_t answers = webView->postsCounted();
+  const std::string last = webView->lastPosted();
+  webView->CountPosts(false);
+  Record({{"event", "burst"},
+          {"count", count},
+          {"answers", answers},
+          {"last", last},
+          {"ms", static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                     static_cast<double>(frequency.QuadPart)}});
+}
+
 // Runs one step; returns the delay before the next.
 UINT RunStep(const json& step) {
   const std::string action = step.value("do", "");
@@ -149,15 +188,11 @@ UINT RunStep(const json& step) {
   } else if (action == "title") {
     webView->ChangeTitle(Text(step, "title", std::wstring()));
   } else if (action == "message") {
-    const OptionalText source = Text(step, "source", CurrentSource(webView));
-    if (step.contains("string")) {
-      const std::string text = step["string"].get<std::string>();
-      webView->ReceiveMessage(source, Wide(json(text).dump()), Wide(text));
-    } else if (step.contains("jsonText")) {
-      webView->ReceiveMessage(source, Wide(step["jsonText"].get<std::string>()), std::nullopt);
-    } else {
-      webView->ReceiveMessage(source, Wide(step.value("json", json()).dump()), std::nullopt);
-    }
+    const PageMessage message = MessageOf(step);
+    webView->ReceiveMessage(Text(step, "source", CurrentSource(webView)), message.asJson,
+                            message.asString);
+  } else if (action == "burst") {
+    Burst(webView, step);
   } else if (action == "fullscreen") {
     webView->ChangeFullscreenElement(step.value("on", true));
   } else if (action == "close-request") {

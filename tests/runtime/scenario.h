@@ -20,6 +20,9 @@
 //   title {title}                      null makes get_DocumentTitle fail
 //   message {source, json | jsonText | string}  the page posts a message; source
 //                                      defaults to the current address, null fails
+//   burst {count, source, json | jsonText | string}  the page posts the message
+//                                      count times in a row; one "burst" line
+//                                      records the answers counted and the time
 //   fullscreen {on}
 //   close-request                      window.close()
 //   new-window {uri, userInitiated}    null makes get_Uri fail

@@ -94,6 +94,11 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   void ReceiveMessage(const OptionalText& source, const std::wstring& asJson,
                       const OptionalText& asString);
   void ChangeFullscreenElement(bool contains);
+  // While on, JSON messages posted to the page are counted, the last one
+  // kept, instead of being written to the transcript; switching resets both.
+  void CountPosts(bool on);
+  size_t postsCounted() const { return postsCounted_; }
+  const std::string& lastPosted() const { return lastPosted_; }
   void RequestClose();
   void RequestNewWindow(const OptionalText& uri, bool userInitiated);
   void RequestPermission(const OptionalText& uri, int kind, bool userInitiated);
@@ -117,6 +122,9 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   std::wstring source_;
   OptionalText title_ = std::wstring();
   BOOL containsFullScreenElement_ = FALSE;
+  bool countingPosts_ = false;
+  size_t postsCounted_ = 0;
+  std::string lastPosted_;
   UINT64 navigationId_ = 0;
   INT64 nextToken_ = 1;
   std::vector<std::pair<std::wstring, int>> filters_;
