@@ -34,6 +34,7 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
 }
 
 KilnWebView::~KilnWebView() {
+  ReleaseMappedFiles();
   // The newest objects go first, the environment that made them last.
   if (taskbar) {
     taskbar->Release();
