@@ -5,12 +5,14 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <map>
 #include <string>
 
 #include "app/app_config.h"
 #include "app/app_context.h"
 #include "bridge/page_actions.h"
 #include "extensions/web_view_host.h"
+#include "webview/mapped_file_win.h"
 #include "webview/webview2/com_ref.h"
 #include "webview/webview2/webview2.h"
 
@@ -56,6 +58,12 @@ class KilnWebView final : public PageActions, public WebViewHost {
   HRESULT OnDOMContentLoaded();
   // Answers a request under the origin (the local content server).
   HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
+  // The whole-file view for range requests on the file at fullPath
+  // (extended-length), mapped on first use and kept under key (its path
+  // relative to www); null when it cannot be mapped.
+  const MappedFile* MapContentFile(const std::string& key, const std::wstring& fullPath);
+  // Unmaps and closes every mapped file; called once the message loop ends.
+  void ReleaseMappedFiles();
   // Takes a message the page posted (the message bridge).
   HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 
@@ -72,7 +80,8 @@ class KilnWebView final : public PageActions, public WebViewHost {
   ComRef<ICoreWebView2> webView;
   ComRef<ICoreWebView2_2> webView2;
   ITaskbarList2* taskbar = nullptr;
-  // The content server's file mappings (mappedFiles) belong here.
+  // The content server's mapped files, by path relative to www.
+  std::map<std::string, MappedFile> mappedFiles;
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;

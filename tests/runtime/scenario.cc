@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "bulk_requests.h"
+#include "file_steps.h"
 #include "player.h"
 #include "transcript.h"
 #include "web_view.h"
@@ -172,6 +174,14 @@ UINT RunStep(const json& step) {
     PostMessageW(g_parent, WM_CLOSE, 0, 0);
     return 0;
   }
+  if (action == "open-file") {
+    OpenFileStep(step);
+    return 0;
+  }
+  if (action == "close-files") {
+    CloseFiles();
+    return 0;
+  }
 
   WebView* webView = WebView::Current();
   if (!webView) {
@@ -183,6 +193,10 @@ UINT RunStep(const json& step) {
   } else if (action == "request") {
     webView->ServeRequest(Wide(step.value("uri", "")), Wide(step.value("method", "GET")),
                           Headers(step), step.value("context", 0));
+  } else if (action == "requests") {
+    RunBulkRequests(webView, step);
+  } else if (action == "ranges") {
+    RunBulkRanges(webView, step);
   } else if (action == "dom-content-loaded") {
     webView->RaiseDOMContentLoaded();
   } else if (action == "title") {
@@ -208,14 +222,18 @@ UINT RunStep(const json& step) {
   return 0;
 }
 
-void PlayFrom(size_t index) {
-  if (index >= g_scenario.steps.size()) return;
-  UINT delay = 0;
+void RunStepReportingErrors(const json& step, UINT* delay) {
   try {
-    delay = RunStep(g_scenario.steps[index]);
+    *delay = RunStep(step);
   } catch (const std::exception& error) {
     Record({{"event", "error"}, {"text", std::string("bad step: ") + error.what()}});
   }
+}
+
+void PlayFrom(size_t index) {
+  if (index >= g_scenario.steps.size()) return;
+  UINT delay = 0;
+  RunStepReportingErrors(g_scenario.steps[index], &delay);
   Post([index] { PlayFrom(index + 1); }, delay);
 }
 
@@ -236,6 +254,7 @@ void LoadScenario() {
     g_scenario.controller = file.value("controller", "ok");
     g_scenario.webView2 = file.value("webView2", true);
     g_scenario.steps = file.value("steps", json::array());
+    g_scenario.atExit = file.value("atExit", json::array());
   } catch (const std::exception& error) {
     Record({{"event", "error"}, {"text", std::string("bad scenario: ") + error.what()}});
   }
@@ -246,5 +265,13 @@ const Scenario& TheScenario() { return g_scenario; }
 void SetParentWindow(HWND window) { g_parent = window; }
 
 void StartSteps() { PlayFrom(0); }
+
+void PlayExitSteps() {
+  for (const json& step : g_scenario.atExit) {
+    UINT delay = 0;
+    RunStepReportingErrors(step, &delay);
+  }
+  CloseFiles();
+}
 
 }  // namespace standin

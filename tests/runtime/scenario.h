@@ -33,6 +33,10 @@
 //   activate                           another window takes activation, then the
 //                                      main window gets it back (as after Alt+Tab)
 //   end                                the user closes the main window
+//   open-file, close-files             another program opens files (file_steps.h)
+//   requests, ranges                   many requests at once (bulk_requests.h)
+// "atExit" lists steps that run at once when Kiln releases the environment,
+// the last WebView2 object it lets go (only steps that need no web view).
 // Without a scenario file the page just loads: DOMContentLoaded once.
 #pragma once
 
@@ -49,6 +53,7 @@ struct Scenario {
   std::string controller = "ok";
   bool webView2 = true;
   nlohmann::json steps = nlohmann::json::array();
+  nlohmann::json atExit = nlohmann::json::array();
 };
 
 void LoadScenario();
@@ -58,5 +63,7 @@ void SetParentWindow(HWND window);
 
 // Plays the steps, from the first.
 void StartSteps();
+// Plays the atExit steps, then closes the files they opened.
+void PlayExitSteps();
 
 }  // namespace standin

@@ -259,6 +259,25 @@ void WebView::ServeRequest(const std::wstring& uri, const std::wstring& method, 
   });
 }
 
+ComRef<ICoreWebView2WebResourceResponse> WebView::Fetch(const std::wstring& uri,
+                                                       HeaderList headers) {
+  if (!Filtered(uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH)) return nullptr;
+  auto request = ComRef<WebResourceRequest>::Adopt(
+      new WebResourceRequest(uri, L"GET", std::move(headers)));
+  auto* args =
+      new WebResourceRequestedArgs(std::move(request), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH);
+  Raise("WebResourceRequested", webResourceRequested_, args);
+  ComRef<ICoreWebView2WebResourceResponse> response;
+  if (args->WasDeferred()) {
+    Record({{"event", "error"}, {"text", "a bulk request was deferred"}});
+  } else {
+    ExpectReleased("WebResourceRequested", args);
+    response = ComRef<ICoreWebView2WebResourceResponse>::Share(args->response());
+  }
+  args->Release();
+  return response;
+}
+
 void WebView::RaiseDOMContentLoaded() {
   auto* args = new DOMContentLoadedArgs(navigationId_);
   Raise("DOMContentLoaded", domContentLoaded_, args);

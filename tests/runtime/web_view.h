@@ -89,6 +89,9 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   void StartNavigation(const OptionalText& uri, bool userInitiated);
   void ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
                     int context);
+  // A GET request answered at once, for steps that make many: the response
+  // Kiln set, or null when the request is not filtered or goes unanswered.
+  ComRef<ICoreWebView2WebResourceResponse> Fetch(const std::wstring& uri, HeaderList headers);
   void RaiseDOMContentLoaded();
   void ChangeTitle(const OptionalText& title);
   void ReceiveMessage(const OptionalText& source, const std::wstring& asJson,
