@@ -106,6 +106,7 @@ int RunKiln(HINSTANCE instance) {
     DispatchMessageW(&message);
   }
 
+  webView->ReleaseMappedFiles();
   g_webView = nullptr;
   UnloadExtensions(*g_appContext);
   delete g_appContext;

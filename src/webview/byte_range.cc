@@ -40,28 +40,28 @@ std::optional<ByteRange> ParseByteRange(std::string_view value, uint64_t size) {
 
   // Only the first range of a list is served; white space before the comma
   // is not part of it, so "5- , 9-" still reads as an open end.
-  std::string_view spec = value.substr(kUnit.size());
-  spec = TrimEnd(spec.substr(0, spec.find(',')));
+  std::string_view range = value.substr(kUnit.size());
+  range = TrimEnd(range.substr(0, range.find(',')));
 
-  const size_t dash = spec.find('-');
+  const size_t dash = range.find('-');
   if (dash == std::string_view::npos) return std::nullopt;
   const uint64_t lastByte = size - 1;
 
-  if (dash + 1 == spec.size()) {  // "A-": from A to the end
-    const auto first = ReadBytePosition(spec.substr(0, dash));
+  if (dash + 1 == range.size()) {  // "A-": from A to the end
+    const auto first = ReadBytePosition(range.substr(0, dash));
     if (!first || *first > lastByte) return std::nullopt;
     return ByteRange{*first, lastByte};
   }
 
   if (dash == 0) {  // "-K": the last K bytes, at most the whole file
-    const auto suffix = ReadBytePosition(spec.substr(1));
+    const auto suffix = ReadBytePosition(range.substr(1));
     if (!suffix || *suffix == 0) return std::nullopt;
     const uint64_t count = *suffix < size ? *suffix : size;
     return ByteRange{size - count, lastByte};
   }
 
-  const auto first = ReadBytePosition(spec.substr(0, dash));
-  const auto last = ReadBytePosition(spec.substr(dash + 1));
+  const auto first = ReadBytePosition(range.substr(0, dash));
+  const auto last = ReadBytePosition(range.substr(dash + 1));
   if (!first || !last || *first > lastByte || *last < *first) return std::nullopt;
   return ByteRange{*first, *last < lastByte ? *last : lastByte};
 }

@@ -5,16 +5,22 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <map>
 #include <string>
 
 #include "app/app_config.h"
 #include "app/app_context.h"
+#include "bridge/page_actions.h"
+#include "extensions/web_view_host.h"
+#include "webview/mapped_file_win.h"
 #include "webview/webview2/com_ref.h"
 #include "webview/webview2/webview2.h"
 
 namespace kiln {
 
-class KilnWebView {
+// Also what page messages act on (PageActions) and what extensions post
+// through (WebViewHost): the constructor makes it the AppContext's host.
+class KilnWebView final : public PageActions, public WebViewHost {
  public:
   KilnWebView(AppConfig* config, HWND window, const std::string& exeFolder,
               const wchar_t* browserFolder, const std::string& userDataFolder);
@@ -29,9 +35,18 @@ class KilnWebView {
   HRESULT OnControllerCreated(HRESULT errorCode, ICoreWebView2Controller* createdController);
 
   // Window operations the page can trigger; lengths in 96-DPI units.
-  void SetFullscreen(bool on);
-  void SetWindowSize(int width, int height);
-  void SetWindowPosition(int x, int y);
+  void SetFullscreen(bool on) override;
+  void SetWindowSize(int width, int height) override;
+  void SetWindowPosition(int x, int y) override;
+
+  // The message bridge (web_message_win.cc). PostJson posts compact JSON
+  // text (UTF-8) to the page; nothing is posted before the web view exists.
+  void PostJson(const std::string& json) override;
+  void PostExtensionMessage(const std::string& componentId, const std::string& messageId,
+                            const OutgoingValues& values, double asyncId) override;
+  const std::string& UserDataFolder() const override { return userDataFolder; }
+  // One message text from a trusted page; never throws.
+  void HandleWebMessage(const std::string& text);
 
   // Event handlers of the web view (web_view_events_win.cc).
   HRESULT OnDocumentTitleChanged(ICoreWebView2* sender);
@@ -43,6 +58,12 @@ class KilnWebView {
   HRESULT OnDOMContentLoaded();
   // Answers a request under the origin (the local content server).
   HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
+  // The whole-file view for range requests on the file at fullPath
+  // (extended-length), mapped on first use and kept under key (its path
+  // relative to www); null when it cannot be mapped.
+  const MappedFile* MapContentFile(const std::string& key, const std::wstring& fullPath);
+  // Unmaps and closes every mapped file; called once the message loop ends.
+  void ReleaseMappedFiles();
   // Takes a message the page posted (the message bridge).
   HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 
@@ -59,7 +80,8 @@ class KilnWebView {
   ComRef<ICoreWebView2> webView;
   ComRef<ICoreWebView2_2> webView2;
   ITaskbarList2* taskbar = nullptr;
-  // The content server's file mappings (mappedFiles) belong here.
+  // The content server's mapped files, by path relative to www.
+  std::map<std::string, MappedFile> mappedFiles;
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;

@@ -27,13 +27,21 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
       contentSubfolder("www\\"),
       userDataFolder(userDataFolder),
       browserFolder(browserFolder) {
-  // The AppContext's web view host pointer is set once this class offers the
-  // extension services' WebViewHost interface.
-  if (application) application->contentFolder = exeFolder + contentSubfolder;
+  if (application) {
+    application->contentFolder = exeFolder + contentSubfolder;
+    application->webViewHost = this;
+  }
   originPrefix = config->contentMode == ContentMode::Remote ? config->main : kAppOrigin;
 }
 
 KilnWebView::~KilnWebView() {
+<<<<<<< HEAD
+  // At the end of a run the AppContext is already gone (and g_appContext
+  // null), so only a live one is looked at.
+  if (g_appContext && g_appContext->webViewHost == this) g_appContext->webViewHost = nullptr;
+=======
+  ReleaseMappedFiles();
+>>>>>>> content-win
   // The newest objects go first, the environment that made them last.
   if (taskbar) {
     taskbar->Release();

@@ -7,6 +7,11 @@
 //   "version": 2            interface version to set in WrapperExtInit
 //   "versionInWindow": 2    interface version to set in OnMainWindowCreated
 //   "refuse": true          return null from WrapperExtInit (after registering)
+//   "quiet": true           log no OnWebMessage lines (for timing runs)
+//   "shareApplication": "k" store this extension's IApplication under shared
+//                           key k, so that "send-via" can send as this extension
+//   "vetoMainWindow": true  make the creation of Kiln's main window fail (a CBT
+//                           hook on the UI thread refuses it)
 // Log lines start with the tag: "<tag> WrapperExtInit content=", "<tag>
 // OnExtensionsLoaded", "<tag> OnMainWindowCreated", "<tag> OnWebMessage <id>
 // <count> <asyncId> <values>", "<tag> Destroy", and "<tag> unloaded" when
@@ -19,12 +24,19 @@
 //   "share"         stores a pointer to this extension's tag under params[0]
 //   "read-shared"   answers {"value": the tag stored under params[0], or null}
 //   "remove-shared" removes params[0]
+//   "send"          sends params[0] as message id with the named values that
+//                   follow as (name, type, value) triples: value is a number, a
+//                   text, or "nan", "inf", "-inf" for those numbers; with no
+//                   triples the count is 0 and the pointer null
+//   "send-via"      the same from params[1] on, through the IApplication stored
+//                   under the shared key params[0]
 //   "throw", "throw-int"  let a C++ exception escape OnWebMessage
 //   "raise"         raises a foreign (non-C++) software exception
 //   "fault"         writes through a null pointer
 // Answers carry the page's asyncId.
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -104,6 +116,32 @@ kiln::NamedExtensionValue Text(const char* name, const char* text) {
   return {name, {kiln::ExtensionValueType::String, 0, text}};
 }
 
+// Sends values[first] as the message id, with the (name, type, value) triples
+// that follow, through application.
+void SendTriples(kiln::IApplication* application, int32_t count,
+                 const kiln::ExtensionValue* values, int32_t first, double asyncId) {
+  if (count <= first || values[first].type != kiln::ExtensionValueType::String) return;
+  std::vector<kiln::NamedExtensionValue> named;
+  for (int32_t i = first + 1; i + 2 < count; i += 3) {
+    kiln::NamedExtensionValue entry = {values[i].text, {}};
+    entry.value.type =
+        static_cast<kiln::ExtensionValueType>(static_cast<int32_t>(values[i + 1].number));
+    const kiln::ExtensionValue& value = values[i + 2];
+    if (value.type == kiln::ExtensionValueType::String) {
+      const std::string text = value.text;
+      if (text == "nan") entry.value.number = std::nan("");
+      else if (text == "inf") entry.value.number = HUGE_VAL;
+      else if (text == "-inf") entry.value.number = -HUGE_VAL;
+      entry.value.text = value.text;
+    } else {
+      entry.value.number = value.number;
+    }
+    named.push_back(entry);
+  }
+  application->SendWebMessage(values[first].text, static_cast<uint32_t>(named.size()),
+                              named.empty() ? nullptr : named.data(), asyncId);
+}
+
 class Recorder final : public kiln::IExtension {
  public:
   Recorder(kiln::IApplication* application, nlohmann::json config)
@@ -117,10 +155,12 @@ class Recorder final : public kiln::IExtension {
   void OnWebMessage(const char* messageId, int32_t count, const kiln::ExtensionValue* values,
                     double asyncId) override {
     const std::string id = messageId;
-    std::string line = "OnWebMessage " + id + " " + std::to_string(count) + " " +
-                       std::to_string(asyncId) + (values ? "" : " null");
-    for (int32_t i = 0; i < count; ++i) line += " " + Describe(values[i]);
-    Log(line);
+    if (!config.value("quiet", false)) {
+      std::string line = "OnWebMessage " + id + " " + std::to_string(count) + " " +
+                         std::to_string(asyncId) + (values ? "" : " null");
+      for (int32_t i = 0; i < count; ++i) line += " " + Describe(values[i]);
+      Log(line);
+    }
 
     // The exception experiments must leave this function on purpose.
     if (id == "throw") throw std::runtime_error("thrown by the recorder");
@@ -176,6 +216,11 @@ class Recorder final : public kiln::IExtension {
       application->SendWebMessage("read-shared", 1, answer, asyncId);
     } else if (id == "remove-shared") {
       application->RemoveSharedValue(key.c_str());
+    } else if (id == "send") {
+      SendTriples(application, count, values, 0, asyncId);
+    } else if (id == "send-via") {
+      auto* other = static_cast<kiln::IApplication*>(application->GetSharedValue(key.c_str()));
+      if (other) SendTriples(other, count, values, 1, asyncId);
     }
   }
 
@@ -184,6 +229,19 @@ class Recorder final : public kiln::IExtension {
 };
 
 }  // namespace
+
+// Refuses the creation of Kiln's main window on the thread that installed it.
+LRESULT CALLBACK VetoMainWindow(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    wchar_t name[64] = L"";
+    GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+    if (wcscmp(name, L"WindowsWebview2Wrapper") == 0) {
+      Log("vetoed the main window");
+      return 1;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) g_module = instance;
@@ -208,6 +266,12 @@ KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplica
       Log("register " + id.get<std::string>() + (registered ? " true" : " false"));
     }
     if (config.contains("version")) application->SetInterfaceVersion(config["version"].get<int32_t>());
+    if (config.contains("shareApplication")) {
+      application->SetSharedValue(config["shareApplication"].get<std::string>().c_str(), application);
+    }
+    if (config.value("vetoMainWindow", false)) {
+      SetWindowsHookExW(WH_CBT, VetoMainWindow, nullptr, GetCurrentThreadId());
+    }
     if (config.value("refuse", false)) {
       Log("refusing");
       return nullptr;

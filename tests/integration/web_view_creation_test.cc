@@ -148,8 +148,8 @@ TEST(WebViewCreation, RemoteModeRegistersNoFilterNoResourceAndNoNavigationHandle
 TEST(WebViewCreation, FirstPageIsMainUnderTheOrigin) {
   const StandInRun byDefault = RunApp(json::object(), kEnd, "Default");
   EXPECT_EQ(byDefault.First("navigate")["uri"], std::string(kOrigin) + "index.html");
-  // Until the content server answers, every request under the origin is
-  // "not found", never left hanging.
+  // This app has no www folder: the start page is answered "not found",
+  // never left hanging.
   const json response = byDefault.First("response");
   EXPECT_EQ(response["uri"], std::string(kOrigin) + "index.html");
   EXPECT_EQ(response["status"], 404);

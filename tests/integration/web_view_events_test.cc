@@ -255,16 +255,5 @@ TEST(WebViewEvents, WebViewFollowsTheWindowsSizeAndPosition) {
   EXPECT_NE(std::find(moved.begin(), moved.end(), "parent-moved"), moved.end());
 }
 
-TEST(WebViewEvents, PageMessagesAreTakenWithoutAnAnswerForNow) {
-  const StandInRun run =
-      RunSteps({Step("message", {{"json", {{"type", "set-fullscreen"}, {"value", true}}}}),
-                Step("message", {{"string", "hello"}}), Step("message", {{"source", nullptr}}),
-                Step("end")});
-  ExpectCleanRun(run);
-  EXPECT_TRUE(run.Events("post-json").empty());
-  EXPECT_TRUE(run.Events("post-string").empty());
-  EXPECT_EQ(run.run.ExitCode(), 0);
-}
-
 }  // namespace
 }  // namespace kiln::testing

@@ -108,7 +108,10 @@ HRESULT Controller::get_CoreWebView2(ICoreWebView2** coreWebView2) {
   return S_OK;
 }
 
-Environment::~Environment() { Record({{"event", "released"}, {"object", "environment"}}); }
+Environment::~Environment() {
+  PlayExitSteps();
+  Record({{"event", "released"}, {"object", "environment"}});
+}
 
 HRESULT Environment::CreateCoreWebView2Controller(
     HWND parentWindow, ICoreWebView2CreateCoreWebView2ControllerCompletedHandler* handler) {

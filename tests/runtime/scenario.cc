@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "bulk_requests.h"
+#include "file_steps.h"
 #include "player.h"
 #include "transcript.h"
 #include "web_view.h"
@@ -126,6 +128,45 @@ void SwitchAwayAndBack() {
   Record({{"event", "activated"}, {"away", away}, {"back", GetActiveWindow() == g_parent}});
 }
 
+// What the page posts: a string (asString set) or a JSON value.
+struct PageMessage {
+  std::wstring asJson;
+  OptionalText asString;
+};
+
+PageMessage MessageOf(const json& step) {
+  if (step.contains("string")) {
+    const std::string text = step["string"].get<std::string>();
+    return {Wide(json(text).dump()), Wide(text)};
+  }
+  if (step.contains("jsonText")) return {Wide(step["jsonText"].get<std::string>()), std::nullopt};
+  return {Wide(step.value("json", json()).dump()), std::nullopt};
+}
+
+// The page posts the same message count times back to back. What the host
+// posts back meanwhile is counted, not written down, so the time measured is
+// the host's and its extensions' rather than the transcript's.
+void Burst(WebView* webView, const json& step) {
+  const PageMessage message = MessageOf(step);
+  const OptionalText source = Text(step, "source", CurrentSource(webView));
+  const int count = step.value("count", 0);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  webView->CountPosts(true);
+  QueryPerformanceCounter(&start);
+  for (int i = 0; i < count; ++i) webView->ReceiveMessage(source, message.asJson, message.asString);
+  QueryPerformanceCounter(&end);
+  const size_t answers = webView->postsCounted();
+  const std::string last = webView->lastPosted();
+  webView->CountPosts(false);
+  Record({{"event", "burst"},
+          {"count", count},
+          {"answers", answers},
+          {"last", last},
+          {"ms", static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                     static_cast<double>(frequency.QuadPart)}});
+}
+
 // Runs one step; returns the delay before the next.
 UINT RunStep(const json& step) {
   const std::string action = step.value("do", "");
@@ -156,6 +197,14 @@ UINT RunStep(const json& step) {
     PostMessageW(g_parent, WM_CLOSE, 0, 0);
     return 0;
   }
+  if (action == "open-file") {
+    OpenFileStep(step);
+    return 0;
+  }
+  if (action == "close-files") {
+    CloseFiles();
+    return 0;
+  }
 
   WebView* webView = WebView::Current();
   if (!webView) {
@@ -167,20 +216,20 @@ UINT RunStep(const json& step) {
   } else if (action == "request") {
     webView->ServeRequest(Wide(step.value("uri", "")), Wide(step.value("method", "GET")),
                           Headers(step), step.value("context", 0));
+  } else if (action == "requests") {
+    RunBulkRequests(webView, step);
+  } else if (action == "ranges") {
+    RunBulkRanges(webView, step);
   } else if (action == "dom-content-loaded") {
     webView->RaiseDOMContentLoaded();
   } else if (action == "title") {
     webView->ChangeTitle(Text(step, "title", std::wstring()));
   } else if (action == "message") {
-    const OptionalText source = Text(step, "source", CurrentSource(webView));
-    if (step.contains("string")) {
-      const std::string text = step["string"].get<std::string>();
-      webView->ReceiveMessage(source, Wide(json(text).dump()), Wide(text));
-    } else if (step.contains("jsonText")) {
-      webView->ReceiveMessage(source, Wide(step["jsonText"].get<std::string>()), std::nullopt);
-    } else {
-      webView->ReceiveMessage(source, Wide(step.value("json", json()).dump()), std::nullopt);
-    }
+    const PageMessage message = MessageOf(step);
+    webView->ReceiveMessage(Text(step, "source", CurrentSource(webView)), message.asJson,
+                            message.asString);
+  } else if (action == "burst") {
+    Burst(webView, step);
   } else if (action == "fullscreen") {
     webView->ChangeFullscreenElement(step.value("on", true));
   } else if (action == "close-request") {
@@ -194,6 +243,14 @@ UINT RunStep(const json& step) {
     Record({{"event", "error"}, {"text", "unknown step " + action}});
   }
   return 0;
+}
+
+void RunStepReportingErrors(const json& step, UINT* delay) {
+  try {
+    *delay = RunStep(step);
+  } catch (const std::exception& error) {
+    Record({{"event", "error"}, {"text", std::string("bad step: ") + error.what()}});
+  }
 }
 
 void PlayFrom(size_t index) {
@@ -213,11 +270,7 @@ void PlayFrom(size_t index) {
     return;
   }
   UINT delay = 0;
-  try {
-    delay = RunStep(g_scenario.steps[index]);
-  } catch (const std::exception& error) {
-    Record({{"event", "error"}, {"text", std::string("bad step: ") + error.what()}});
-  }
+  RunStepReportingErrors(step, &delay);
   Post([index] { PlayFrom(index + 1); }, delay);
 }
 
@@ -238,6 +291,7 @@ void LoadScenario(bool scriptedPage) {
     g_scenario.controller = file.value("controller", "ok");
     g_scenario.webView2 = file.value("webView2", true);
     g_scenario.steps = file.value("steps", json::array());
+    g_scenario.atExit = file.value("atExit", json::array());
   } catch (const std::exception& error) {
     Record({{"event", "error"}, {"text", std::string("bad scenario: ") + error.what()}});
   }
@@ -248,6 +302,14 @@ const Scenario& TheScenario() { return g_scenario; }
 void SetParentWindow(HWND window) { g_parent = window; }
 
 void StartSteps() { PlayFrom(0); }
+
+void PlayExitSteps() {
+  for (const json& step : g_scenario.atExit) {
+    UINT delay = 0;
+    RunStepReportingErrors(step, &delay);
+  }
+  CloseFiles();
+}
 
 void NoteEvent(const std::string& event) {
   const int seen = ++g_seen[event];

@@ -20,6 +20,9 @@
 //   title {title}                      null makes get_DocumentTitle fail
 //   message {source, json | jsonText | string}  the page posts a message; source
 //                                      defaults to the current address, null fails
+//   burst {count, source, json | jsonText | string}  the page posts the message
+//                                      count times in a row; one "burst" line
+//                                      records the answers counted and the time
 //   fullscreen {on}
 //   close-request                      window.close()
 //   new-window {uri, userInitiated}    null makes get_Uri fail
@@ -35,6 +38,10 @@
 //                                      "frame": a frame painted) count times
 //   click {x, y}                       a left click at the main window's client
 //                                      point, on whatever child window is there
+//   open-file, close-files             another program opens files (file_steps.h)
+//   requests, ranges                   many requests at once (bulk_requests.h)
+// "atExit" lists steps that run at once when Kiln releases the environment,
+// the last WebView2 object it lets go (only steps that need no web view).
 // Without a scenario file the page just loads: DOMContentLoaded once (for the
 // scripted page; a real browser's page loads by itself).
 #pragma once
@@ -52,6 +59,7 @@ struct Scenario {
   std::string controller = "ok";
   bool webView2 = true;
   nlohmann::json steps = nlohmann::json::array();
+  nlohmann::json atExit = nlohmann::json::array();
 };
 
 void LoadScenario(bool scriptedPage = true);
@@ -61,6 +69,8 @@ void SetParentWindow(HWND window);
 
 // Plays the steps, from the first.
 void StartSteps();
+// Plays the atExit steps, then closes the files they opened.
+void PlayExitSteps();
 
 // Tells the steps that the web view raised an event an await step may wait for.
 void NoteEvent(const std::string& event);

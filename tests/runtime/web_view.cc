@@ -139,6 +139,11 @@ HRESULT WebView::add_PermissionRequested(ICoreWebView2PermissionRequestedEventHa
 }
 
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
+  if (countingPosts_) {
+    ++postsCounted_;
+    lastPosted_ = Utf8(webMessageAsJson);
+    return S_OK;
+  }
   const std::string text = Utf8(webMessageAsJson);
   // The runtime refuses text that is not JSON.
   const bool valid = webMessageAsJson && json::accept(text);
@@ -266,6 +271,25 @@ bool WebView::ServeRequest(const std::wstring& uri, const std::wstring& method, 
   return true;
 }
 
+ComRef<ICoreWebView2WebResourceResponse> WebView::Fetch(const std::wstring& uri,
+                                                       HeaderList headers) {
+  if (!Filtered(uri, COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH)) return nullptr;
+  auto request = ComRef<WebResourceRequest>::Adopt(
+      new WebResourceRequest(uri, L"GET", std::move(headers)));
+  auto* args =
+      new WebResourceRequestedArgs(std::move(request), COREWEBVIEW2_WEB_RESOURCE_CONTEXT_FETCH);
+  Raise("WebResourceRequested", webResourceRequested_, args);
+  ComRef<ICoreWebView2WebResourceResponse> response;
+  if (args->WasDeferred()) {
+    Record({{"event", "error"}, {"text", "a bulk request was deferred"}});
+  } else {
+    ExpectReleased("WebResourceRequested", args);
+    response = ComRef<ICoreWebView2WebResourceResponse>::Share(args->response());
+  }
+  args->Release();
+  return response;
+}
+
 void WebView::RaiseDOMContentLoaded() {
   auto* args = new DOMContentLoadedArgs(navigationId_);
   Raise("DOMContentLoaded", domContentLoaded_, args);
@@ -286,6 +310,12 @@ void WebView::ReceiveMessage(const OptionalText& source, const std::wstring& asJ
   NoteEvent("message");
   ExpectReleased("WebMessageReceived", args);
   args->Release();
+}
+
+void WebView::CountPosts(bool on) {
+  countingPosts_ = on;
+  postsCounted_ = 0;
+  lastPosted_.clear();
 }
 
 void WebView::ChangeFullscreenElement(bool contains) {

@@ -114,11 +114,19 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   void SetDriver(PageDriver* driver) { driver_ = driver; }
   void SetSource(const std::wstring& uri) { source_ = uri; }
   const std::vector<std::pair<std::wstring, int>>& filters() const { return filters_; }
+  // A GET request answered at once, for steps that make many: the response
+  // Kiln set, or null when the request is not filtered or goes unanswered.
+  ComRef<ICoreWebView2WebResourceResponse> Fetch(const std::wstring& uri, HeaderList headers);
   void RaiseDOMContentLoaded();
   void ChangeTitle(const OptionalText& title);
   void ReceiveMessage(const OptionalText& source, const std::wstring& asJson,
                       const OptionalText& asString);
   void ChangeFullscreenElement(bool contains);
+  // While on, JSON messages posted to the page are counted, the last one
+  // kept, instead of being written to the transcript; switching resets both.
+  void CountPosts(bool on);
+  size_t postsCounted() const { return postsCounted_; }
+  const std::string& lastPosted() const { return lastPosted_; }
   void RequestClose();
   void RequestNewWindow(const OptionalText& uri, bool userInitiated);
   void RequestPermission(const OptionalText& uri, int kind, bool userInitiated);
@@ -143,6 +151,9 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   std::wstring source_;
   OptionalText title_ = std::wstring();
   BOOL containsFullScreenElement_ = FALSE;
+  bool countingPosts_ = false;
+  size_t postsCounted_ = 0;
+  std::string lastPosted_;
   UINT64 navigationId_ = 0;
   INT64 nextToken_ = 1;
   std::vector<std::pair<std::wstring, int>> filters_;

@@ -1,0 +1,81 @@
+// Scenario steps in which the stand-in plays the page talking to the host,
+// and readers for what came back, shared by the message bridge tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "stand_in.h"
+
+namespace kiln::testing {
+
+inline std::string CurrentTestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+inline json Step(const std::string& action, json fields = json::object()) {
+  fields["do"] = action;
+  return fields;
+}
+
+// The page posts the text of message as a string, the way the protocol asks.
+inline json Post(const json& message) { return Step("message", {{"string", message.dump()}}); }
+
+// The page posts raw text (for example cut short) as a string.
+inline json PostText(const std::string& text) { return Step("message", {{"string", text}}); }
+
+// A page at another address posts message.
+inline json PostFrom(const json& source, const json& message) {
+  return Step("message", {{"source", source}, {"string", message.dump()}});
+}
+
+// An "extension-message" with the given params and asyncId (none when null).
+inline json ExtensionMessage(const std::string& componentId, const std::string& messageId,
+                             const json& params = json::array(), const json& asyncId = nullptr) {
+  json message = {{"type", "extension-message"},
+                  {"componentId", componentId},
+                  {"messageId", messageId},
+                  {"params", params}};
+  if (!asyncId.is_null()) message["asyncId"] = asyncId;
+  return message;
+}
+
+inline json Snapshot(const StandInRun& run, const std::string& label) {
+  for (const json& line : run.Events("snapshot")) {
+    if (line["label"] == label) return line;
+  }
+  ADD_FAILURE() << "no snapshot " << label;
+  return json::object();
+}
+
+// The JSON texts the host posted to the page, in order.
+inline std::vector<std::string> PostedTexts(const StandInRun& run) {
+  std::vector<std::string> texts;
+  for (const json& line : run.Events("post-json")) {
+    EXPECT_EQ(line["valid"], true) << line;
+    texts.push_back(line["json"]);
+  }
+  return texts;
+}
+
+// For each "message" step in order: how many JSON messages the host posted
+// while it was handled.
+inline std::vector<int> AnswersPerMessage(const StandInRun& run) {
+  std::vector<int> answers;
+  bool inMessage = false;
+  for (const json& line : run.transcript) {
+    const std::string event = line.value("event", "");
+    if (event == "step") {
+      inMessage = line["do"] == "message";
+      if (inMessage) answers.push_back(0);
+    } else if (event == "post-json" && inMessage) {
+      ++answers.back();
+    }
+  }
+  return answers;
+}
+
+}  // namespace kiln::testing
