@@ -35,13 +35,10 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
 }
 
 KilnWebView::~KilnWebView() {
-<<<<<<< HEAD
   // At the end of a run the AppContext is already gone (and g_appContext
   // null), so only a live one is looked at.
   if (g_appContext && g_appContext->webViewHost == this) g_appContext->webViewHost = nullptr;
-=======
   ReleaseMappedFiles();
->>>>>>> content-win
   // The newest objects go first, the environment that made them last.
   if (taskbar) {
     taskbar->Release();
