@@ -1,6 +1,8 @@
 #include "page.h"
 
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "base64.h"
 #include "page_script.h"
@@ -100,16 +102,38 @@ void Page::Open(const std::string& address, HWND parent, std::function<void(bool
                      [this, ready, failed](const json& result, const json* error) {
         if (error) return failed("to attach", *error);
         sessionId_ = Text(result, "sessionId");
-        Send("Page.enable");
-        Send("Runtime.enable");
-        Send("Runtime.addBinding", {{"name", kBindingName}});
-        Send("Page.addScriptToEvaluateOnNewDocument", {{"source", kPageScript}});
-        FiltersChanged();
-        Send("Page.startScreencast", {{"format", "jpeg"}, {"quality", 90}, {"everyNthFrame", 1}},
-             [ready](const json&, const json*) { ready(true); });
+        // One after the other: the page's agents take commands sent at once
+        // after attaching less reliably than DevTools' own clients send them.
+        auto steps = std::make_shared<std::vector<std::pair<std::string, json>>>(
+            std::vector<std::pair<std::string, json>>{
+                {"Page.enable", json::object()},
+                {"Runtime.enable", json::object()},
+                {"Runtime.addBinding", {{"name", kBindingName}}},
+                {"Page.addScriptToEvaluateOnNewDocument", {{"source", kPageScript}}},
+                {"Fetch.enable", FetchPatterns()},
+                {"Page.startScreencast", {{"format", "jpeg"}, {"quality", 90}, {"everyNthFrame", 1}}}});
+        RunInOrder(steps, 0, ready);
       });
     });
   });
+}
+
+void Page::RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps,
+                      size_t index, std::function<void(bool)> ready) {
+  if (index == steps->size()) {
+    ready(true);
+    return;
+  }
+  const std::string method = (*steps)[index].first;
+  Send(method, (*steps)[index].second,
+       [this, steps, index, ready, method](const json&, const json* error) {
+         if (error) {
+           Record({{"event", "error"}, {"text", "browser refused " + method + ": " + error->dump()}});
+           ready(false);
+           return;
+         }
+         RunInOrder(steps, index + 1, ready);
+       });
 }
 
 void Page::Attach(WebView* webView) {
@@ -130,6 +154,12 @@ void Page::Close() {
 
 void Page::Send(const std::string& method, json params, DevTools::Reply reply) {
   if (sessionId_.empty()) return;
+  if (!reply) {
+    // A refused command is worth knowing about even when nobody waits for it.
+    reply = [method](const json&, const json* error) {
+      if (error) Record({{"event", "error"}, {"text", method + " refused: " + error->dump()}});
+    };
+  }
   devTools_.Send(method, std::move(params), sessionId_, std::move(reply));
 }
 
@@ -158,7 +188,9 @@ void Page::PostJson(const std::string& text) {
                            "(" + literal + ")"}});
 }
 
-void Page::FiltersChanged() {
+void Page::FiltersChanged() { Send("Fetch.enable", FetchPatterns()); }
+
+Page::json Page::FetchPatterns() const {
   json patterns = json::array();
   // Every document request, for NavigationStarting.
   patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
@@ -167,7 +199,7 @@ void Page::FiltersChanged() {
       patterns.push_back({{"urlPattern", UrlPattern(filter.first)}, {"requestStage", "Request"}});
     }
   }
-  Send("Fetch.enable", {{"patterns", patterns}});
+  return {{"patterns", patterns}};
 }
 
 void Page::OnEvent(const std::string& method, const json& params, const std::string& sessionId) {
@@ -179,7 +211,6 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     if (!closing_) Record({{"event", "error"}, {"text", "the browser closed the connection"}});
     return;
   }
-  if (method == "Target.targetInfoChanged") return OnTargetInfo(params.value("targetInfo", json::object()));
   if (method == "Target.targetCreated") {
     const json info = params.value("targetInfo", json::object());
     // WebView2 opens no window of its own once Kiln handled the request,
@@ -282,6 +313,7 @@ void Page::OnBinding(const json& params) {
   const json report = json::parse(Text(params, "payload"), nullptr, false);
   if (!report.is_object()) return;
   const std::string kind = Text(report, "kind");
+  Record({{"event", "page-report"}, {"report", report}});
   if (kind == "message") {
     const std::wstring source = Wide(Text(report, "source"));
     if (report.contains("string")) {
@@ -291,6 +323,8 @@ void Page::OnBinding(const json& params) {
     } else {
       webView_->ReceiveMessage(source, Wide(Text(report, "json")), std::nullopt);
     }
+  } else if (kind == "title") {
+    webView_->ChangeTitle(Wide(Text(report, "title")));
   } else if (kind == "fullscreen") {
     webView_->ChangeFullscreenElement(report.value("on", false));
   } else if (kind == "close") {
@@ -312,13 +346,5 @@ void Page::OnFrame(const json& params) {
   }
 }
 
-void Page::OnTargetInfo(const json& info) {
-  if (Text(info, "targetId") != targetId_ || !webView_) return;
-  if (Text(info, "url") == "about:blank") return;  // the page before Kiln's first navigation
-  const std::string title = Text(info, "title");
-  if (title == title_) return;
-  title_ = title;
-  webView_->ChangeTitle(Wide(title));
-}
 
 }  // namespace standin

@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "dev_tools.h"
@@ -40,12 +43,14 @@ class Page final : public PageDriver {
 
   void Send(const std::string& method, json params = json::object(),
             DevTools::Reply reply = nullptr);
+  void RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps, size_t index,
+                  std::function<void(bool)> ready);
+  json FetchPatterns() const;
   void OnEvent(const std::string& method, const json& params, const std::string& sessionId);
   void OnRequestPaused(const json& params);
   void Answer(const std::string& requestId, const ServedResponse* response);
   void OnBinding(const json& params);
   void OnFrame(const json& params);
-  void OnTargetInfo(const json& info);
 
   DevTools devTools_;
   ViewWindow view_;
@@ -53,7 +58,6 @@ class Page final : public PageDriver {
   std::string contextId_;
   std::string targetId_;
   std::string sessionId_;
-  std::string title_;
   RECT bounds_ = {};
   bool closing_ = false;
   int frames_ = 0;

@@ -1,6 +1,7 @@
 // The script put into every document before its own scripts run: the page's
 // side of WebView2's web messages (window.chrome.webview), and the reports
-// of what DevTools does not tell us (fullscreen changes, window.close()).
+// of what DevTools does not tell us (title and fullscreen changes,
+// window.close()).
 #pragma once
 
 namespace standin {
@@ -11,9 +12,12 @@ inline constexpr char kBindingName[] = "__kilnRuntime";
 inline constexpr char kDeliverFunction[] = "__kilnDeliver";
 
 inline constexpr char kPageScript[] = R"js((() => {
-  const binding = window.__kilnRuntime;
-  if (typeof binding !== 'function') return;
-  const report = (what) => binding(JSON.stringify(what));
+  // DevTools installs the binding once the document's context is ready,
+  // which may be after this script runs.
+  const report = (what) => {
+    const binding = window.__kilnRuntime;
+    if (typeof binding === 'function') binding(JSON.stringify(what));
+  };
   const events = new EventTarget();
   const webview = {
     postMessage(value) {
@@ -35,6 +39,13 @@ inline constexpr char kPageScript[] = R"js((() => {
     value: (text) => events.dispatchEvent(new MessageEvent('message', {data: JSON.parse(text)})),
   });
   window.close = () => report({kind: 'close'});
+  let title = null;
+  const noteTitle = () => {
+    if (document.title === title) return;
+    title = document.title;
+    report({kind: 'title', title});
+  };
+  new MutationObserver(noteTitle).observe(document, {subtree: true, childList: true, characterData: true});
   document.addEventListener('fullscreenchange',
     () => report({kind: 'fullscreen', on: document.fullscreenElement !== null}));
 })();)js";
