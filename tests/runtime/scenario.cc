@@ -83,6 +83,9 @@ void Snapshot(const std::string& label) {
   line["exStyle"] = static_cast<unsigned long>(GetWindowLongW(g_parent, GWL_EXSTYLE));
   line["window"] = Rect(window);
   line["client"] = Rect(client);
+  POINT clientOrigin = {0, 0};
+  ClientToScreen(g_parent, &clientOrigin);
+  line["clientOrigin"] = json::array({clientOrigin.x, clientOrigin.y});
   // Only the owning process can read a class icon under Wine.
   line["classIcon"] = GetClassLongPtrW(g_parent, GCLP_HICON) != 0;
   line["classIconSmall"] = GetClassLongPtrW(g_parent, GCLP_HICONSM) != 0;
