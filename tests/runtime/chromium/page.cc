@@ -333,9 +333,11 @@ void Page::OnBinding(const json& params) {
 }
 
 void Page::OnFrame(const json& params) {
-  Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
   const std::string image = Base64Decode(Text(params, "data"));
   const bool shown = view_.ShowFrame(image);
+  // Acknowledged once painted, so the browser sends no faster than the
+  // window can show, and Kiln's own messages keep flowing.
+  Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
   if (shown) NoteEvent("frame");
   if (frames_++ == 0 || !shown) {
     const json metadata = params.value("metadata", json::object());
