@@ -4,7 +4,9 @@
 // page's pixels appear in Kiln's window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <thread>
@@ -78,8 +80,8 @@ class ChromiumRuntimeTest : public ::testing::Test {
 
 HeadlessChromium* ChromiumRuntimeTest::chromium_ = nullptr;
 
-// The page drives the round trips itself; each step waits for the message
-// that caused the change it snapshots.
+// The page drives the round trips itself, each on seeing the last one's
+// effect on its own size.
 constexpr char kRoundTripPage[] = R"(<!doctype html>
 <html><head><meta charset="utf-8"><title>Round trips</title></head>
 <body style="margin:0">
@@ -105,29 +107,36 @@ addEventListener('resize', () => {
   } else if (stage === 'fullscreen' && innerWidth === 640) {
     stage = 'restored';
     report('restored');
-    setTimeout(() => window.close(), 100);
   }
 });
 say({type: 'wrapper-init'});
 </script></body></html>)";
 
+// The client rectangles Kiln gave the web view, in order.
+std::vector<json> BoundsSeen(const StandInRun& run) {
+  std::vector<json> bounds;
+  for (const json& line : run.Events("bounds")) bounds.push_back(line["rect"]);
+  return bounds;
+}
+
+bool Contains(const std::vector<json>& values, const json& value) {
+  return std::find(values.begin(), values.end(), value) != values.end();
+}
+
 TEST_F(ChromiumRuntimeTest, PageLoadsThroughKilnAndItsScriptDrivesTheWindow) {
   auto app = MakeApp("round-trips", {{"index.html", kRoundTripPage}});
   const StandInRun run =
       Run(*app, {Step("await", {{"event", "dom-content-loaded"}}), Step("snapshot", {{"label", "loaded"}}),
-                 Step("await", {{"event", "message"}, {"count", 3}}), Step("snapshot", {{"label", "sized"}}),
-                 Step("await", {{"event", "message"}, {"count", 5}}),
-                 Step("snapshot", {{"label", "fullscreen"}}),
-                 Step("await", {{"event", "message"}, {"count", 7}}),
-                 Step("snapshot", {{"label", "restored"}})});
+                 Step("await", {{"event", "message"}, {"count", 8}}),
+                 Step("snapshot", {{"label", "restored"}}), Step("end")});
   ExpectCleanRun(run);
-  EXPECT_EQ(run.run.ExitCode(), 0) << "window.close() ends the app";
+  EXPECT_EQ(run.run.ExitCode(), 0);
 
   const json document = run.First("response");
   EXPECT_EQ(document["uri"], std::string(kOrigin) + "index.html");
   EXPECT_EQ(document["status"], 200);
-  EXPECT_EQ(Snapshot(run, "loaded")["visible"], true) << "DOMContentLoaded shows the window";
-  EXPECT_EQ(Snapshot(run, "loaded")["caption"], "Round trips") << "the caption follows the title";
+  const json loaded = Snapshot(run, "loaded");
+  EXPECT_EQ(loaded["visible"], true) << "DOMContentLoaded shows the window";
 
   ASSERT_FALSE(run.Events("post-json").empty());
   EXPECT_EQ(json::parse(run.Events("post-json")[0]["json"].get<std::string>()),
@@ -139,15 +148,17 @@ TEST_F(ChromiumRuntimeTest, PageLoadsThroughKilnAndItsScriptDrivesTheWindow) {
   EXPECT_EQ(reports[0]["source"], std::string(kOrigin) + "index.html");
   EXPECT_EQ(reports[1]["w"], 640);
   EXPECT_EQ(reports[1]["h"], 400);
+  const json monitor = loaded["monitor"];
+  EXPECT_EQ(reports[2]["w"], monitor[2].get<int>() - monitor[0].get<int>())
+      << "the page was laid out at the fullscreen size";
   EXPECT_EQ(reports[3]["w"], 640);
 
-  const json sized = Snapshot(run, "sized");
-  EXPECT_EQ(sized["client"], json::array({0, 0, 640, 400})) << "set-window-size sized the window";
-  const json fullscreen = Snapshot(run, "fullscreen");
-  EXPECT_EQ(fullscreen["window"], fullscreen["monitor"]) << "set-fullscreen covered the monitor";
-  EXPECT_EQ(reports[2]["w"], fullscreen["monitor"][2].get<int>() - fullscreen["monitor"][0].get<int>())
-      << "the page was laid out at the fullscreen size";
-  EXPECT_EQ(Snapshot(run, "restored")["window"], sized["window"]);
+  const std::vector<json> bounds = BoundsSeen(run);
+  EXPECT_TRUE(Contains(bounds, json::array({0, 0, 640, 400}))) << "set-window-size reached the web view";
+  EXPECT_TRUE(Contains(bounds, monitor)) << "set-fullscreen covered the monitor";
+  const json restored = Snapshot(run, "restored");
+  EXPECT_EQ(restored["client"], json::array({0, 0, 640, 400})) << "the window itself, after both";
+  EXPECT_EQ(restored["caption"], "Round trips") << "the caption follows the title";
 }
 
 // Three blocks of known colours at known places, then a message once the
@@ -204,6 +215,93 @@ TEST_F(ChromiumRuntimeTest, KilnsWindowShowsWhatThePagePainted) {
           << "pixel (" << point.x << ", " << point.y << ") channel " << channel;
     }
   }
+}
+
+// A click enters element fullscreen; leaving it, the page opens a window and
+// tries to leave the app, then closes itself.
+constexpr char kEventsPage[] = R"(<!doctype html>
+<html><head><meta charset="utf-8"><title>Events</title></head>
+<body style="margin:0">
+<button id="go" style="position:absolute; left:0; top:0; width:300px; height:200px">Go</button>
+<script>
+const host = chrome.webview;
+const report = (what, extra) => host.postMessage(Object.assign({what}, extra || {}));
+document.getElementById('go').onclick = () =>
+  document.documentElement.requestFullscreen().catch((error) => report('refused', {text: String(error)}));
+document.addEventListener('fullscreenchange', () => {
+  if (document.fullscreenElement) {
+    report('entered', {w: innerWidth});
+    setTimeout(() => document.exitFullscreen(), 300);
+    return;
+  }
+  report('left', {w: innerWidth});
+  window.open('https://example.com/from-kiln?x=1');
+  location.href = 'https://elsewhere.example/';
+  setTimeout(() => { report('still-here', {href: location.href}); window.close(); }, 2500);
+});
+host.postMessage('ready');
+</script></body></html>)";
+
+class ChromiumEventsTest : public ChromiumRuntimeTest {
+ protected:
+  void SetUp() override {
+    ChromiumRuntimeTest::SetUp();
+    if (IsSkipped()) return;
+    log_ = WinBuildDir().parent_path() / "it" / "chromium-shell-open.log";
+    const fs::path script = WinBuildDir().parent_path() / "it" / "chromium-shell-open.sh";
+    fs::create_directories(log_.parent_path());
+    fs::remove(log_);
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" >> '" << log_.string() << "'\n";
+    fs::permissions(script, fs::perms::owner_all);
+    // Wine hands web addresses to this script instead of a browser.
+    SetRegistryString("HKCU\\Software\\Wine\\WineBrowser", "Browsers", script.string());
+  }
+  void TearDown() override {
+    if (!IsSkipped()) DeleteRegistryKey("HKCU\\Software\\Wine\\WineBrowser");
+  }
+
+  std::string Opened() const {
+    for (int attempt = 0; attempt < 60; ++attempt) {
+      const std::string text = ReadFile(log_);
+      if (!text.empty()) return text;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::string();
+  }
+
+  fs::path log_;
+};
+
+TEST_F(ChromiumEventsTest, FullscreenApiNewWindowsLeavingTheAppAndClosingReachKiln) {
+  auto app = MakeApp("events", {{"index.html", kEventsPage}});
+  const StandInRun run =
+      Run(*app, {Step("await", {{"event", "message"}}), Step("await", {{"event", "frame"}}),
+                 Step("snapshot", {{"label", "windowed"}}), Step("click", {{"x", 150}, {"y", 100}})});
+  ExpectCleanRun(run);
+  EXPECT_EQ(run.run.ExitCode(), 0) << "window.close() ends the app";
+
+  const std::vector<json> reports = PageReports(run);
+  ASSERT_GE(reports.size(), 1u);
+  ASSERT_EQ(reports[0]["what"], "entered") << reports[0].dump();
+  const json windowed = Snapshot(run, "windowed");
+  const std::vector<json> bounds = BoundsSeen(run);
+  ASSERT_GE(bounds.size(), 2u);
+  EXPECT_TRUE(Contains(bounds, windowed["monitor"])) << "element fullscreen covers the monitor";
+  EXPECT_EQ(bounds.back(), windowed["client"]) << "leaving it restores the window";
+
+  const std::vector<json> newWindows = run.Events("new-window");
+  ASSERT_EQ(newWindows.size(), 1u);
+  EXPECT_EQ(newWindows[0]["uri"], "https://example.com/from-kiln?x=1");
+  EXPECT_EQ(newWindows[0]["handled"], true);
+  EXPECT_EQ(Opened(), "https://example.com/from-kiln?x=1\n") << "the shell got the address";
+
+  bool cancelled = false;
+  for (const json& navigation : run.Events("navigation")) {
+    if (navigation["uri"] == "https://elsewhere.example/") cancelled = navigation["cancelled"] == true;
+  }
+  EXPECT_TRUE(cancelled) << "navigating away from the app is cancelled";
+  ASSERT_EQ(reports.size(), 3u) << "entered, left, still-here";
+  EXPECT_EQ(reports[2]["href"], std::string(kOrigin) + "index.html") << "the page stayed";
 }
 
 }  // namespace
