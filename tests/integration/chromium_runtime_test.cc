@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <future>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -302,6 +303,124 @@ TEST_F(ChromiumEventsTest, FullscreenApiNewWindowsLeavingTheAppAndClosingReachKi
   EXPECT_TRUE(cancelled) << "navigating away from the app is cancelled";
   ASSERT_EQ(reports.size(), 3u) << "entered, left, still-here";
   EXPECT_EQ(reports[2]["href"], std::string(kOrigin) + "index.html") << "the page stayed";
+}
+
+// Every kind of file a game loads, each checked by the browser itself: the
+// page reports what it got, and the video's seeks, by message.
+constexpr char kAssetsPage[] = R"(<!doctype html>
+<html><head><meta charset="utf-8"><title>Assets</title>
+<style>@font-face { font-family: Probe; src: url("font.ttf"); }</style>
+</head><body>
+<video id="video" muted preload="auto"></video>
+<script type="module" src="main.js"></script>
+</body></html>)";
+
+constexpr char kAssetsModule[] = R"(import { report } from './report.js';
+
+const checks = [];
+checks.push((async () => {
+  const { instance } = await WebAssembly.instantiateStreaming(fetch('add.wasm'));
+  report('wasm', { sum: instance.exports.add(2, 40) });
+})());
+checks.push((async () => {
+  const [face] = await document.fonts.load('16px Probe');
+  report('font', { loaded: !!face && face.status === 'loaded' });
+})());
+checks.push((async () => {
+  const image = new Image();
+  image.src = 'red.png';
+  await image.decode();
+  const canvas = document.createElement('canvas');
+  canvas.width = image.width;
+  canvas.height = image.height;
+  const context = canvas.getContext('2d');
+  context.drawImage(image, 0, 0);
+  report('png', { width: image.width, rgb: Array.from(context.getImageData(1, 1, 1, 1).data.slice(0, 3)) });
+})());
+checks.push((async () => {
+  const answer = await fetch('data.json?v=' + Date.now());
+  report('json', { status: answer.status, type: answer.headers.get('content-type'), data: await answer.json() });
+})());
+checks.push((async () => {
+  const video = document.getElementById('video');
+  video.src = 'clip.webm';
+  await new Promise((resolve, reject) => {
+    video.onloadedmetadata = resolve;
+    video.onerror = () => reject(new Error('video error ' + (video.error && video.error.code)));
+  });
+  const times = [];
+  for (const target of [2.5, 0.5, 3.5]) {
+    video.currentTime = target;
+    await new Promise((resolve) => (video.onseeked = resolve));
+    times.push(video.currentTime);
+  }
+  await video.play();
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  video.pause();
+  report('video', { duration: video.duration, times, playedTo: video.currentTime });
+})());
+Promise.allSettled(checks).then((results) => {
+  const failed = results.filter((result) => result.status === 'rejected').map((result) => String(result.reason));
+  report('done', { failed });
+});
+)";
+
+constexpr char kReportModule[] =
+    "export function report(what, details) { chrome.webview.postMessage(Object.assign({ what }, details)); }\n";
+
+// A module exporting add(i32, i32) -> i32.
+const std::string kAddWasm("\0asm\1\0\0\0\1\7\1\x60\2\x7f\x7f\1\x7f\3\2\1\0\7\7\1\3add\0\0\n\x09\1\7\0\x20\0\x20\1\x6a\x0b",
+                           41);
+
+std::string ReadBinary(const fs::path& path) { return ReadFile(path); }
+
+TEST_F(ChromiumRuntimeTest, ModulesWasmFontsImagesJsonAndSeekingVideoLoadThroughKiln) {
+  const fs::path data = fs::path(KILN_SOURCE_DIR) / "tests" / "integration" / "data";
+  const std::string font = ReadBinary("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  const std::string png = ReadBinary(data / "red.png");
+  const std::string clip = ReadBinary(data / "clip.webm");
+  if (font.empty()) GTEST_SKIP() << "no DejaVu font to serve (Debian package fonts-dejavu-core)";
+  ASSERT_FALSE(png.empty());
+  ASSERT_FALSE(clip.empty());
+  auto app = MakeApp("assets", {{"index.html", kAssetsPage},
+                                {"main.js", kAssetsModule},
+                                {"report.js", kReportModule},
+                                {"add.wasm", kAddWasm},
+                                {"font.ttf", font},
+                                {"red.png", png},
+                                {"data.json", R"({"level": 3, "name": "caf\u00e9"})"},
+                                {"clip.webm", clip}});
+  // done is the sixth report.
+  const StandInRun run = Run(*app, {Step("await", {{"event", "message"}, {"count", 6}}), Step("end")});
+  ExpectCleanRun(run);
+  std::map<std::string, json> reports;
+  for (const json& report : PageReports(run)) reports[report.value("what", "")] = report;
+  ASSERT_EQ(reports.count("done"), 1u) << "the page finished its checks";
+  EXPECT_EQ(reports["done"]["failed"], json::array());
+
+  EXPECT_EQ(reports["wasm"]["sum"], 42) << "application/wasm streamed and compiled";
+  EXPECT_EQ(reports["font"]["loaded"], true);
+  EXPECT_EQ(reports["png"]["width"], 8);
+  EXPECT_EQ(reports["png"]["rgb"], json::array({255, 0, 0}));
+  EXPECT_EQ(reports["json"]["status"], 200);
+  EXPECT_EQ(reports["json"]["data"], json::parse(R"({"level": 3, "name": "caf\u00e9"})"));
+
+  const json video = reports["video"];
+  ASSERT_TRUE(video.is_object());
+  EXPECT_NEAR(video["duration"].get<double>(), 4.0, 0.2);
+  ASSERT_EQ(video["times"].size(), 3u);
+  EXPECT_NEAR(video["times"][0].get<double>(), 2.5, 0.01);
+  EXPECT_NEAR(video["times"][1].get<double>(), 0.5, 0.01);
+  EXPECT_NEAR(video["times"][2].get<double>(), 3.5, 0.01);
+  EXPECT_GT(video["playedTo"].get<double>(), 3.5) << "it played on from the last seek";
+
+  int ranges = 0;
+  for (const json& response : run.Events("response")) {
+    const std::string uri = response.value("uri", "");
+    if (uri.find("clip.webm") != std::string::npos && response["status"] == 206) ++ranges;
+    if (uri.find("data.json?v=") != std::string::npos) EXPECT_EQ(response["status"], 200);
+  }
+  EXPECT_GE(ranges, 1) << "the video was read by ranges";
 }
 
 }  // namespace
