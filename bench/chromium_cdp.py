@@ -18,7 +18,7 @@ class DevTools:
         rest = address[len("ws://"):]
         host_port, path = rest.split("/", 1)
         host, port = host_port.rsplit(":", 1)
-        self.sock = socket.create_connection((host, int(port)))
+        self.sock = socket.create_connection((host, int(port)), timeout=60)
         key = base64.b64encode(os.urandom(16)).decode()
         self.sock.sendall((f"GET /{path} HTTP/1.1\r\nHost: {host_port}\r\nUpgrade: websocket\r\n"
                            f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\n"

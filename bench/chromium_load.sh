@@ -66,7 +66,7 @@ run_kiln ranges.html '[{"do": "await", "event": "message"}, {"do": "end"}]'
 kiln_rate=$(grep -o 'result [0-9.]* MB/s' "$app/transcript.jsonl" | head -n 1 | cut -d' ' -f2)
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server "$port" --bind 127.0.0.1 --directory "$app/www" >/dev/null 2>&1 &
+python3 bench/range_server.py "$port" "$app/www" >/dev/null 2>&1 &
 server=$!
 sleep 1
 python3 bench/chromium_cdp.py "http://127.0.0.1:$port/index.html" >/dev/null

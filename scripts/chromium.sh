@@ -3,7 +3,8 @@
 #   kiln_chromium_start   starts a Chromium with a fresh profile on a loopback
 #                         DevTools port and exports KILN_BROWSER_DEVTOOLS
 #   kiln_chromium_stop    ends it and every process it started
-# Returns 1 from kiln_chromium_start when there is no Chromium.
+# Returns 1 from kiln_chromium_start when there is no Chromium. Chromium ends
+# with the shell that started it, however that shell ends.
 
 kiln_chromium_start() {
   command -v chromium >/dev/null 2>&1 || return 1
@@ -16,6 +17,14 @@ kiln_chromium_start() {
     --user-data-dir="$KILN_CHROMIUM_PROFILE" --remote-debugging-address=127.0.0.1 \
     --remote-debugging-port=0 ${KILN_CHROMIUM_FLAGS:-} about:blank >"$KILN_CHROMIUM_PROFILE.log" 2>&1 &
   KILN_CHROMIUM_PID=$!
+  # Should this shell end without calling kiln_chromium_stop (killed, say,
+  # with its whole process group), a watchdog in a session of its own ends
+  # Chromium and removes its profile.
+  setsid bash -c 'while kill -0 "$1" 2>/dev/null && kill -0 "$2" 2>/dev/null; do sleep 1; done
+    kill -TERM -- "-$2" 2>/dev/null && sleep 2
+    kill -KILL -- "-$2" 2>/dev/null
+    rm -rf "$3" "$3.log"' kiln-chromium-watchdog $$ "$KILN_CHROMIUM_PID" "$KILN_CHROMIUM_PROFILE" \
+    </dev/null >/dev/null 2>&1 &
   local port_file=$KILN_CHROMIUM_PROFILE/DevToolsActivePort
   for _ in $(seq 100); do
     [ -s "$port_file" ] && [ "$(wc -l <"$port_file")" -ge 2 ] && break
