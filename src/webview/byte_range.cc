@@ -3,11 +3,12 @@
 #include <limits>
 
 namespace kiln {
-namespace {
 
 bool IsRangeSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
+
+namespace {
 
 std::string_view TrimEnd(std::string_view text) {
   while (!text.empty() && IsRangeSpace(text.back())) text.remove_suffix(1);
@@ -15,6 +16,12 @@ std::string_view TrimEnd(std::string_view text) {
 }
 
 }  // namespace
+
+std::string_view TrimRangeSpace(std::string_view text) {
+  text = TrimEnd(text);
+  while (!text.empty() && IsRangeSpace(text.front())) text.remove_prefix(1);
+  return text;
+}
 
 std::optional<uint64_t> ReadBytePosition(std::string_view text) {
   size_t i = 0;

@@ -23,6 +23,11 @@ struct ByteRange {
 // suffix, an unreadable number or an empty file cannot be satisfied.
 std::optional<ByteRange> ParseByteRange(std::string_view value, uint64_t size);
 
+// The white space a Range value may carry around it and its numbers: space,
+// tab, line feed, vertical tab, form feed, carriage return.
+bool IsRangeSpace(char c);
+std::string_view TrimRangeSpace(std::string_view text);  // both ends
+
 // How each number of a range is read: white space (space, tab, line feed,
 // vertical tab, form feed, carriage return) may precede it, then an optional
 // "+", then decimal digits; reading stops at the first other character, so

@@ -11,16 +11,6 @@ namespace {
 
 constexpr char kNoStore[] = "Cache-Control: no-store";
 
-bool IsHeaderSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string_view TrimHeaderSpace(std::string_view text) {
-  while (!text.empty() && IsHeaderSpace(text.back())) text.remove_suffix(1);
-  while (!text.empty() && IsHeaderSpace(text.front())) text.remove_prefix(1);
-  return text;
-}
-
 ContentAnswer NotFound() {
   ContentAnswer answer;
   answer.status = 404;
@@ -74,7 +64,7 @@ ContentAnswer AnswerContentRequest(std::string_view uri, std::string_view origin
     return answer;
   }
 
-  const std::optional<ByteRange> range = ParseByteRange(TrimHeaderSpace(*rangeHeader), size);
+  const std::optional<ByteRange> range = ParseByteRange(TrimRangeSpace(*rangeHeader), size);
   if (!range) {
     answer.status = 416;
     answer.reason = "Range Not Satisfiable";
