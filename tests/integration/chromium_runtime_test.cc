@@ -162,6 +162,44 @@ TEST_F(ChromiumRuntimeTest, PageLoadsThroughKilnAndItsScriptDrivesTheWindow) {
   EXPECT_EQ(restored["caption"], "Round trips") << "the caption follows the title";
 }
 
+// The page asks for the extensions, then sends one of them a message and
+// reports the answer it gets back.
+constexpr char kExtensionPage[] = R"(<!doctype html>
+<html><head><meta charset="utf-8"><title>Extension</title></head><body>
+<script>
+const host = chrome.webview;
+const say = (message) => host.postMessage(JSON.stringify(message));
+host.addEventListener('message', (event) => {
+  const message = event.data;
+  if (message.type === 'wrapper-init-response') {
+    host.postMessage({what: 'init', ids: message.registeredComponentIds});
+    say({type: 'extension-message', componentId: 'conv', messageId: 'echo',
+         params: [2.5, 'Caf\u00e9 \u2713', true], asyncId: 11});
+  } else if (message.type === 'extension-message') {
+    host.postMessage({what: 'answer', message});
+  }
+});
+say({type: 'wrapper-init'});
+</script></body></html>)";
+
+TEST_F(ChromiumRuntimeTest, PageTalksToAnExtensionThroughKiln) {
+  auto app = MakeApp("extension", {{"index.html", kExtensionPage}});
+  app->CopyFrom(WinBuildDir() / "tests" / "extensions" / "recorder.ext.dll", "conv.ext.dll");
+  app->WriteFile("conv.ext.json", json({{"ids", {"conv"}}}).dump());
+  const StandInRun run = Run(*app, {Step("await", {{"event", "message"}, {"count", 4}}), Step("end")});
+  ExpectCleanRun(run);
+  EXPECT_EQ(run.run.ExitCode(), 0);
+
+  const std::vector<json> reports = PageReports(run);
+  ASSERT_EQ(reports.size(), 2u) << "init, answer";
+  EXPECT_EQ(reports[0]["ids"], json::array({"conv"}));
+  EXPECT_EQ(reports[1]["message"], json::parse(R"({"type": "extension-message", "componentId": "conv",
+      "messageId": "echo", "asyncId": 11, "params": {"0": 2.5, "1": "Caf\u00e9 \u2713", "2": true}})"))
+      << "the extension's answer reached the page's listener as an object";
+  EXPECT_NE(ReadFile(app->Path("extensions.log")).find("conv OnWebMessage echo 3 11.000000"), std::string::npos)
+      << ReadFile(app->Path("extensions.log"));
+}
+
 // Three blocks of known colours at known places, then a message once the
 // browser has drawn them.
 constexpr char kPaintedPage[] = R"(<!doctype html>
