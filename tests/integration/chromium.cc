@@ -37,7 +37,10 @@ HeadlessChromium::HeadlessChromium() {
       "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
       "--disable-background-networking", "--disable-component-update", "--disable-sync",
       "--disable-popup-blocking", "--disable-dev-shm-usage", "--mute-audio",
-      "--autoplay-policy=no-user-gesture-required", profileArgument,
+      "--autoplay-policy=no-user-gesture-required",
+      // A camera and a microphone of its own, so that granted media
+      // permissions give real streams.
+      "--use-fake-device-for-media-stream", profileArgument,
       "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0", "about:blank"};
   const pid_t parent = getpid();
   pid_ = fork();

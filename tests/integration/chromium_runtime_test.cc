@@ -200,6 +200,45 @@ TEST_F(ChromiumRuntimeTest, PageTalksToAnExtensionThroughKiln) {
       << ReadFile(app->Path("extensions.log"));
 }
 
+// Asks for permissions the browser would prompt for, once each, and reports
+// what it got.
+constexpr char kPermissionsPage[] = R"(<!doctype html>
+<html><head><title>Permissions</title></head><body>
+<script>
+(async () => {
+  const notification = await Notification.requestPermission();
+  let tracks;
+  try {
+    const stream = await navigator.mediaDevices.getUserMedia({video: true, audio: true});
+    tracks = stream.getTracks().map((track) => track.kind).sort();
+  } catch (error) {
+    tracks = String(error);
+  }
+  const again = await Notification.requestPermission();
+  const camera = (await navigator.permissions.query({name: 'camera'})).state;
+  const geolocation = (await navigator.permissions.query({name: 'geolocation'})).state;
+  chrome.webview.postMessage({notification, tracks, again, camera, geolocation});
+})();
+</script></body></html>)";
+
+TEST_F(ChromiumRuntimeTest, KilnGrantsWhatThePageAsksPermissionFor) {
+  auto app = MakeApp("permissions", {{"index.html", kPermissionsPage}});
+  const StandInRun run = Run(*app, {Step("await", {{"event", "message"}}), Step("end")});
+  ExpectCleanRun(run);
+
+  std::vector<std::pair<int, int>> asked;
+  for (const json& line : run.Events("permission")) asked.emplace_back(line["kind"], line["state"]);
+  const int allow = 1, camera = 2, microphone = 1, notifications = 4;
+  EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{
+                       {notifications, allow}, {camera, allow}, {microphone, allow}}))
+      << "each asked for once, in order, and granted";
+  const std::vector<json> reports = PageReports(run);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], json::parse(R"({"notification": "granted", "tracks": ["audio", "video"],
+      "again": "granted", "camera": "granted", "geolocation": "prompt"})"))
+      << "the grants reached the browser";
+}
+
 // Three blocks of known colours at known places, then a message once the
 // browser has drawn them.
 constexpr char kPaintedPage[] = R"(<!doctype html>

@@ -340,13 +340,16 @@ void WebView::RequestNewWindow(const OptionalText& uri, bool userInitiated) {
   });
 }
 
-void WebView::RequestPermission(const OptionalText& uri, int kind, bool userInitiated) {
+void WebView::RequestPermission(const OptionalText& uri, int kind, bool userInitiated,
+                                std::function<void(int state)> decided) {
   auto* args = new PermissionRequestedArgs(uri, kind, userInitiated);
   Raise("PermissionRequested", permissionRequested_, args);
-  args->WhenSettled([args, kind] {
+  args->WhenSettled([args, kind, decided] {
     if (!args->WasDeferred()) ExpectReleased("PermissionRequested", args);
-    Record({{"event", "permission"}, {"kind", kind}, {"state", args->state()}});
+    const int state = args->state();
+    Record({{"event", "permission"}, {"kind", kind}, {"state", state}});
     args->Release();
+    if (decided) decided(state);
   });
 }
 

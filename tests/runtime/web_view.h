@@ -129,7 +129,9 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   const std::string& lastPosted() const { return lastPosted_; }
   void RequestClose();
   void RequestNewWindow(const OptionalText& uri, bool userInitiated);
-  void RequestPermission(const OptionalText& uri, int kind, bool userInitiated);
+  // decided receives the state Kiln's handlers left, once they settled.
+  void RequestPermission(const OptionalText& uri, int kind, bool userInitiated,
+                         std::function<void(int state)> decided = nullptr);
 
  protected:
   bool Offers(REFIID iid) const override;

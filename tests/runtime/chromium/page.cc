@@ -65,6 +65,18 @@ std::string ConsoleText(const json& args) {
   return text;
 }
 
+// The page's permission names and the kinds WebView2 gives them.
+int PermissionKindOf(const std::string& name) {
+  static const std::map<std::string, int> kinds = {
+      {"microphone", COREWEBVIEW2_PERMISSION_KIND_MICROPHONE},
+      {"camera", COREWEBVIEW2_PERMISSION_KIND_CAMERA},
+      {"geolocation", COREWEBVIEW2_PERMISSION_KIND_GEOLOCATION},
+      {"notifications", COREWEBVIEW2_PERMISSION_KIND_NOTIFICATIONS},
+      {"clipboard-read", COREWEBVIEW2_PERMISSION_KIND_CLIPBOARD_READ}};
+  const auto found = kinds.find(name);
+  return found == kinds.end() ? COREWEBVIEW2_PERMISSION_KIND_UNKNOWN_PERMISSION : found->second;
+}
+
 }  // namespace
 
 Page::~Page() { Close(); }
@@ -329,7 +341,48 @@ void Page::OnBinding(const json& params) {
     webView_->ChangeFullscreenElement(report.value("on", false));
   } else if (kind == "close") {
     webView_->RequestClose();
+  } else if (kind == "permission") {
+    OnPermissionAsked(report);
   }
+}
+
+void Page::OnPermissionAsked(const json& report) {
+  if (!report.value("permissions", json()).is_array()) return;
+  DecideInTurn(std::make_shared<const json>(report), 0);
+}
+
+// Raises PermissionRequested for one permission after the other, applies
+// each answer to the browser, and lets the page's call go on after the last.
+void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
+  const json& names = (*report)["permissions"];
+  if (index == names.size() || !webView_) {
+    const std::string id = report->value("id", json(0)).dump();
+    Send("Runtime.evaluate", {{"expression", std::string("window.") + kPermissionSettledFunction + " && window." +
+                                                 kPermissionSettledFunction + "(" + id + ")"}});
+    return;
+  }
+  const std::string name = names[index].is_string() ? names[index].get<std::string>() : std::string();
+  webView_->RequestPermission(
+      Wide(Text(*report, "source")), PermissionKindOf(name), report->value("user", false),
+      [this, report, index, name](int state) {
+        const char* setting = state == COREWEBVIEW2_PERMISSION_STATE_ALLOW  ? "granted"
+                              : state == COREWEBVIEW2_PERMISSION_STATE_DENY ? "denied"
+                                                                             : nullptr;
+        // Left at the default, the browser decides by itself.
+        if (!setting) return DecideInTurn(report, index + 1);
+        devTools_.Send("Browser.setPermission",
+                       {{"permission", {{"name", name}}},
+                        {"setting", setting},
+                        {"origin", Text(*report, "origin")},
+                        {"browserContextId", contextId_}},
+                       "", [this, report, index, name](const json&, const json* error) {
+                         if (error) {
+                           Record({{"event", "error"},
+                                   {"text", "setPermission " + name + " refused: " + error->dump()}});
+                         }
+                         DecideInTurn(report, index + 1);
+                       });
+      });
 }
 
 void Page::OnFrame(const json& params) {

@@ -50,6 +50,8 @@ class Page final : public PageDriver {
   void OnRequestPaused(const json& params);
   void Answer(const std::string& requestId, const ServedResponse* response);
   void OnBinding(const json& params);
+  void OnPermissionAsked(const json& report);
+  void DecideInTurn(std::shared_ptr<const json> report, size_t index);
   void OnFrame(const json& params);
 
   DevTools devTools_;
