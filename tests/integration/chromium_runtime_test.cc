@@ -239,6 +239,31 @@ TEST_F(ChromiumRuntimeTest, KilnGrantsWhatThePageAsksPermissionFor) {
       << "the grants reached the browser";
 }
 
+// Reports its layout size and scale, then where a click landed.
+constexpr char kScaledPage[] = R"(<!doctype html>
+<html><head><title>Scaled</title></head><body style="margin:0; height:100vh">
+<script>
+const host = chrome.webview;
+addEventListener('click', (event) => host.postMessage({x: event.clientX, y: event.clientY}));
+host.postMessage({w: innerWidth, h: innerHeight, ratio: devicePixelRatio});
+</script></body></html>)";
+
+TEST_F(ChromiumRuntimeTest, OnAHighDpiScreenThePageIsLaidOutInCssPixels) {
+  SetScreenDpi(144);
+  auto app = MakeApp("scaled", {{"index.html", kScaledPage}});
+  const StandInRun run =
+      Run(*app, {Step("await", {{"event", "message"}}), Step("await", {{"event", "frame"}}),
+                 Step("snapshot", {{"label", "scaled"}}), Step("click", {{"x", 300}, {"y", 150}}),
+                 Step("await", {{"event", "message"}, {"count", 2}}), Step("end")});
+  SetScreenDpi(96);
+  ExpectCleanRun(run);
+  EXPECT_EQ(Snapshot(run, "scaled")["client"], json::array({0, 0, 1200, 900})) << "800 by 600 at 144 DPI";
+  const std::vector<json> reports = PageReports(run);
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_EQ(reports[0], json::parse(R"({"w": 800, "h": 600, "ratio": 1.5})"));
+  EXPECT_EQ(reports[1], json::parse(R"({"x": 200, "y": 100})")) << "the click, in the page's pixels";
+}
+
 // Three blocks of known colours at known places, then a message once the
 // browser has drawn them.
 constexpr char kPaintedPage[] = R"(<!doctype html>

@@ -1,5 +1,6 @@
 #include "page.h"
 
+#include <cmath>
 #include <map>
 #include <memory>
 #include <vector>
@@ -181,8 +182,12 @@ void Page::SetBounds(const RECT& bounds) {
   const LONG width = bounds.right - bounds.left;
   const LONG height = bounds.bottom - bounds.top;
   if (width <= 0 || height <= 0) return;  // minimized: keep the last size
-  Send("Emulation.setDeviceMetricsOverride",
-       {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", false}});
+  // The bounds are in device pixels; the page is laid out in CSS pixels.
+  const double scale = view_.scale();
+  Send("Emulation.setDeviceMetricsOverride", {{"width", std::lround(width / scale)},
+                                              {"height", std::lround(height / scale)},
+                                              {"deviceScaleFactor", scale},
+                                              {"mobile", false}});
 }
 
 void Page::SetVisible(bool visible) { view_.SetVisible(visible); }

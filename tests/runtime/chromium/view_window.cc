@@ -36,6 +36,10 @@ bool ViewWindow::Create(HWND parent, InputSink sink) {
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);
   sink_ = std::move(sink);
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  scale_ = dpi > 0 ? dpi / 96.0 : 1.0;
   window_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0, parent,
                             nullptr, windowClass.hInstance, nullptr);
   if (!window_) return false;
@@ -134,8 +138,8 @@ int ViewWindow::Buttons(WPARAM wParam) const {
 
 void ViewWindow::Mouse(const char* type, LPARAM lParam, const char* button, int clickCount) {
   json params = {{"type", type},
-                 {"x", GET_X_LPARAM(lParam)},
-                 {"y", GET_Y_LPARAM(lParam)},
+                 {"x", CssX(GET_X_LPARAM(lParam))},
+                 {"y", CssY(GET_Y_LPARAM(lParam))},
                  {"modifiers", Modifiers()},
                  {"button", button}};
   if (clickCount > 0) params["clickCount"] = clickCount;
@@ -148,8 +152,8 @@ void ViewWindow::Wheel(WPARAM wParam, LPARAM lParam, bool horizontal) {
   ScreenToClient(window_, &point);
   const double delta = -static_cast<double>(GET_WHEEL_DELTA_WPARAM(wParam)) * 100.0 / WHEEL_DELTA;
   sink_("Input.dispatchMouseEvent", {{"type", "mouseWheel"},
-                                     {"x", point.x},
-                                     {"y", point.y},
+                                     {"x", CssX(point.x)},
+                                     {"y", CssY(point.y)},
                                      {"modifiers", Modifiers()},
                                      {"deltaX", horizontal ? -delta : 0.0},
                                      {"deltaY", horizontal ? 0.0 : delta}});
@@ -183,8 +187,8 @@ LRESULT ViewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_MOUSEMOVE: {
       json params = {{"type", "mouseMoved"},
-                     {"x", GET_X_LPARAM(lParam)},
-                     {"y", GET_Y_LPARAM(lParam)},
+                     {"x", CssX(GET_X_LPARAM(lParam))},
+                     {"y", CssY(GET_Y_LPARAM(lParam))},
                      {"modifiers", Modifiers()},
                      {"buttons", Buttons(wParam)}};
       sink_("Input.dispatchMouseEvent", std::move(params));

@@ -29,6 +29,9 @@ class ViewWindow {
   // Shows an encoded image (JPEG or PNG); false when it cannot be decoded.
   bool ShowFrame(const std::string& encoded);
   HWND window() const { return window_; }
+  // Device pixels per CSS pixel: the screen's DPI over 96, as WebView2
+  // rasterizes for a DPI-aware host.
+  double scale() const { return scale_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,11 +43,15 @@ class ViewWindow {
   void Char(WPARAM wParam);
   int Modifiers() const;
   int Buttons(WPARAM wParam) const;
+  // A point in the window in the page's CSS pixels.
+  nlohmann::json CssX(int x) const { return x / scale_; }
+  nlohmann::json CssY(int y) const { return y / scale_; }
 
   HWND window_ = nullptr;
   InputSink sink_;
   HBITMAP frame_ = nullptr;
   SIZE frameSize_ = {};
+  double scale_ = 1.0;
   ULONG_PTR gdiplusToken_ = 0;
 };
 
