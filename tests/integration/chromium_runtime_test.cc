@@ -76,6 +76,54 @@ class ChromiumRuntimeTest : public ::testing::Test {
     return json::object();
   }
 
+  // Runs the steps and takes a picture of the screen once the snapshot
+  // labelled label is in the transcript: while the window is up, as long as
+  // the steps wait a little after that snapshot.
+  StandInRun RunTakingScreen(const TestApp& app, const json& steps, const std::string& label,
+                             const fs::path& screen) {
+    auto running = std::async(std::launch::async, [&] { return Run(app, steps); });
+    bool captured = false;
+    for (int attempt = 0; attempt < 600 && !captured; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      for (const json& line : ReadJsonLines(app.Path("transcript.jsonl"))) {
+        if (!captured && line.value("event", "") == "snapshot" && line.value("label", "") == label) {
+          captured = CaptureScreen(screen);
+        }
+      }
+    }
+    StandInRun run = running.get();
+    EXPECT_TRUE(captured) << "the screen was taken while the window was up";
+    return run;
+  }
+
+  struct Pixel {
+    int x, y;  // in the main window's client area
+    int rgb[3];
+  };
+  static void ExpectPixels(const fs::path& screen, const json& clientOrigin, const std::vector<Pixel>& pixels) {
+    for (const Pixel& pixel : pixels) {
+      int rgb[3] = {-1, -1, -1};
+      ASSERT_TRUE(PixelAt(screen, clientOrigin[0].get<int>() + pixel.x, clientOrigin[1].get<int>() + pixel.y, rgb));
+      for (int channel = 0; channel < 3; ++channel) {
+        // JPEG frames are close to, not exactly, what the page drew.
+        EXPECT_NEAR(rgb[channel], pixel.rgb[channel], 24)
+            << "pixel (" << pixel.x << ", " << pixel.y << ") channel " << channel;
+      }
+    }
+  }
+
+  // What the evaluate step labelled label gave.
+  static json Evaluated(const StandInRun& run, const std::string& label) {
+    for (const json& line : run.Events("evaluated")) {
+      if (line.value("label", "") == label) {
+        EXPECT_FALSE(line.contains("error")) << label << ": " << line["error"];
+        return line.value("value", json());
+      }
+    }
+    ADD_FAILURE() << "nothing evaluated as " << label;
+    return json();
+  }
+
   static HeadlessChromium* chromium_;
 };
 
@@ -281,43 +329,20 @@ requestAnimationFrame(() => requestAnimationFrame(() => chrome.webview.postMessa
 
 TEST_F(ChromiumRuntimeTest, KilnsWindowShowsWhatThePagePainted) {
   auto app = MakeApp("painted", {{"index.html", kPaintedPage}});
-  const fs::path transcript = app->Path("transcript.jsonl");
   const fs::path screen = app->Path("screen.png");
-  // The screen is taken while the window is up: between the snapshot and
-  // the end of the run.
-  auto running = std::async(std::launch::async, [&] {
-    return Run(*app, {Step("await", {{"event", "message"}}), Step("await", {{"event", "frame"}}),
-                      Step("wait", {{"ms", 700}}), Step("snapshot", {{"label", "painted"}}),
-                      Step("wait", {{"ms", 3000}}), Step("end")});
-  });
-  bool captured = false;
-  for (int attempt = 0; attempt < 400 && !captured; ++attempt) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    for (const json& line : ReadJsonLines(transcript)) {
-      if (line.value("event", "") == "snapshot") captured = CaptureScreen(screen);
-    }
-  }
-  const StandInRun run = running.get();
+  const StandInRun run = RunTakingScreen(
+      *app,
+      {Step("await", {{"event", "message"}}), Step("await", {{"event", "frame"}}), Step("wait", {{"ms", 700}}),
+       Step("snapshot", {{"label", "painted"}}), Step("wait", {{"ms", 3000}}), Step("end")},
+      "painted", screen);
   ExpectCleanRun(run);
-  ASSERT_TRUE(captured) << "the screen was taken while the window was up";
   const json painted = Snapshot(run, "painted");
   ASSERT_EQ(painted["visible"], true);
-  const int left = painted["clientOrigin"][0];
-  const int top = painted["clientOrigin"][1];
-  const struct {
-    int x, y;
-    int rgb[3];
-  } expected[] = {{100, 100, {0xe0, 0x20, 0x20}}, {300, 100, {0x20, 0xc0, 0x40}},
-                  {500, 100, {0x20, 0x40, 0xe0}}, {300, 400, {0xff, 0xff, 0xff}}};
-  for (const auto& point : expected) {
-    int rgb[3] = {-1, -1, -1};
-    ASSERT_TRUE(PixelAt(screen, left + point.x, top + point.y, rgb));
-    for (int channel = 0; channel < 3; ++channel) {
-      // JPEG frames are close to, not exactly, what the page drew.
-      EXPECT_NEAR(rgb[channel], point.rgb[channel], 24)
-          << "pixel (" << point.x << ", " << point.y << ") channel " << channel;
-    }
-  }
+  ExpectPixels(screen, painted["clientOrigin"],
+               {{100, 100, {0xe0, 0x20, 0x20}},
+                {300, 100, {0x20, 0xc0, 0x40}},
+                {500, 100, {0x20, 0x40, 0xe0}},
+                {300, 400, {0xff, 0xff, 0xff}}});
 }
 
 // A click enters element fullscreen; leaving it, the page opens a window and
@@ -534,6 +559,88 @@ TEST_F(ChromiumRuntimeTest, ModulesWasmFontsImagesJsonAndSeekingVideoLoadThrough
     if (uri.find("data.json?v=") != std::string::npos) EXPECT_EQ(response["status"], 200);
   }
   EXPECT_GE(ranges, 1) << "the video was read by ranges";
+}
+
+// Script run in the page by the test: presses one of the example's buttons
+// and waits until the page has the width it should then have.
+std::string PressAndAwaitWidth(const std::string& button, const std::string& widthTest) {
+  return "(async () => { document.getElementById('" + button +
+         "').click(); const until = Date.now() + 10000;"
+         " while (!(" + widthTest + ") && Date.now() < until) await new Promise((r) => setTimeout(r, 50));"
+         " return [innerWidth, innerHeight]; })()";
+}
+
+// The example a new user sees first, as shipped, with the example extension
+// beside it: it draws, hears back from the extension, and its buttons drive
+// the window.
+TEST_F(ChromiumRuntimeTest, TheHelloExampleRunsWithItsExtension) {
+  const fs::path example = fs::path(KILN_SOURCE_DIR) / "examples" / "hello";
+  json package = json::parse(ReadFile(example / "package.json"));
+  package["settings"]["distribution-mode"] = "fixed";
+  auto app = MakeApp("hello", {});
+  app->WritePackageJson(package.dump());
+  for (const auto& entry : fs::directory_iterator(example / "www")) {
+    app->CopyFrom(entry.path(), "www/" + entry.path().filename().string());
+  }
+  app->CopyFrom(WinBuildDir() / "examples" / "extension" / "example.ext.dll", "example.ext.dll");
+
+  const fs::path screen = app->Path("screen.png");
+  const StandInRun run = RunTakingScreen(
+      *app,
+      {Step("await", {{"event", "dom-content-loaded"}}),
+       Step("evaluate",
+            {{"label", "answer"},
+             {"expression",
+              "(async () => { const until = Date.now() + 10000; const answer = document.getElementById('answer');"
+              " while (!answer.textContent && Date.now() < until) await new Promise((r) => setTimeout(r, 50));"
+              " return [document.getElementById('components').textContent, answer.textContent]; })()"}}),
+       Step("await", {{"event", "evaluated"}}),
+       Step("evaluate",
+            {{"label", "canvas"},
+             {"expression", "(() => { const r = document.getElementById('stage').getBoundingClientRect();"
+                            " return [r.left, r.top]; })()"}}),
+       Step("await", {{"event", "frame"}}), Step("wait", {{"ms", 700}}), Step("snapshot", {{"label", "shown"}}),
+       Step("wait", {{"ms", 3000}}),
+       Step("evaluate", {{"label", "resized"}, {"expression", PressAndAwaitWidth("resize", "innerWidth === 640")}}),
+       Step("await", {{"event", "evaluated"}, {"count", 3}}), Step("snapshot", {{"label", "resized"}}),
+       Step("evaluate", {{"label", "fullscreen"}, {"expression", PressAndAwaitWidth("fullscreen", "innerWidth > 800")}}),
+       Step("await", {{"event", "evaluated"}, {"count", 4}}), Step("snapshot", {{"label", "fullscreen"}}),
+       Step("evaluate", {{"label", "windowed"}, {"expression", PressAndAwaitWidth("fullscreen", "innerWidth === 640")}}),
+       Step("await", {{"event", "evaluated"}, {"count", 5}}), Step("snapshot", {{"label", "windowed"}}),
+       Step("end")},
+      "shown", screen);
+  ExpectCleanRun(run);
+  EXPECT_EQ(run.run.ExitCode(), 0);
+  EXPECT_TRUE(run.Events("page-error").empty()) << run.Events("page-error")[0];
+
+  EXPECT_EQ(Evaluated(run, "answer"),
+            json::array({"Native components: example", "The example extension says 2 + 3.5 = 5.5"}));
+
+  const json shown = Snapshot(run, "shown");
+  EXPECT_EQ(shown["caption"], "Hello from Kiln");
+  EXPECT_EQ(shown["client"], json::array({0, 0, 800, 600}));
+  const json canvas = Evaluated(run, "canvas");
+  ASSERT_TRUE(canvas.is_array() && canvas.size() == 2) << canvas;
+  const int left = static_cast<int>(canvas[0].get<double>());
+  const int top = static_cast<int>(canvas[1].get<double>());
+  const json origin = shown["clientOrigin"];
+  // The canvas's ground, its bar at the bottom, and the page around it; the
+  // ball never comes this near the left edge.
+  ExpectPixels(screen, origin,
+               {{left + 12, top + 12, {0x2b, 0x2f, 0x3a}},
+                {left + 12, top + 165, {0x4a, 0x90, 0xd9}},
+                {left + 300, top + 165, {0x4a, 0x90, 0xd9}},
+                {8, 8, {0x1d, 0x1f, 0x27}}});
+
+  EXPECT_EQ(Evaluated(run, "resized"), json::array({640, 480}));
+  EXPECT_EQ(Snapshot(run, "resized")["client"], json::array({0, 0, 640, 480}));
+  const json fullscreen = Snapshot(run, "fullscreen");
+  const json monitor = fullscreen["monitor"];
+  EXPECT_EQ(fullscreen["window"], monitor) << "the window covers the monitor";
+  EXPECT_EQ(Evaluated(run, "fullscreen"),
+            json::array({monitor[2].get<int>() - monitor[0].get<int>(), monitor[3].get<int>() - monitor[1].get<int>()}));
+  EXPECT_EQ(Evaluated(run, "windowed"), json::array({640, 480}));
+  EXPECT_EQ(Snapshot(run, "windowed")["client"], json::array({0, 0, 640, 480}));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@ namespace standin {
 namespace {
 
 constexpr UINT kRunNext = WM_APP + 1;
-constexpr UINT_PTR kDelayTimer = 1;
 // While an action waits inside a modal loop (a message box Kiln shows), the
 // next one is retried at this pace instead of nesting.
 constexpr UINT kBusyRetryMs = 20;
@@ -21,12 +20,21 @@ std::deque<Entry> g_queue;
 HWND g_window = nullptr;
 bool g_armed = false;
 bool g_running = false;
+HANDLE g_delay = nullptr;
+
+void CALLBACK DelayEnded(void*, BOOLEAN) { PostMessageW(g_window, kRunNext, 0, 0); }
 
 void ArmAfter(UINT delayMs) {
   g_armed = true;
-  if (delayMs > 0) {
-    SetTimer(g_window, kDelayTimer, delayMs, nullptr);
-  } else {
+  if (g_delay) {
+    DeleteTimerQueueTimer(nullptr, g_delay, nullptr);
+    g_delay = nullptr;
+  }
+  // Not WM_TIMER: Windows sends it only while no posted message waits, and a
+  // browser that streams frames of an animated page posts without pause. A
+  // posted message takes its turn among the others instead.
+  if (delayMs == 0 ||
+      !CreateTimerQueueTimer(&g_delay, nullptr, DelayEnded, nullptr, delayMs, 0, WT_EXECUTEONLYONCE)) {
     PostMessageW(g_window, kRunNext, 0, 0);
   }
 }
@@ -53,11 +61,6 @@ void RunNext() {
 
 LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kRunNext) {
-    RunNext();
-    return 0;
-  }
-  if (message == WM_TIMER && wParam == kDelayTimer) {
-    KillTimer(window, kDelayTimer);
     RunNext();
     return 0;
   }

@@ -239,6 +239,12 @@ UINT RunStep(const json& step) {
     webView->RequestClose();
   } else if (action == "new-window") {
     webView->RequestNewWindow(Text(step, "uri", std::wstring()), step.value("userInitiated", true));
+  } else if (action == "evaluate") {
+    if (webView->driver()) {
+      webView->driver()->Evaluate(step.value("expression", ""), step.value("label", ""));
+    } else {
+      Record({{"event", "error"}, {"text", "only a real browser can evaluate script"}});
+    }
   } else if (action == "permission") {
     webView->RequestPermission(Text(step, "uri", CurrentSource(webView)), step.value("kind", 0),
                                step.value("userInitiated", true));

@@ -35,7 +35,11 @@
 //   end                                the user closes the main window
 //   await {event, count}               waits until the web view has raised the
 //                                      event ("dom-content-loaded", "message",
-//                                      "frame": a frame painted) count times
+//                                      "frame": a frame painted, "evaluated")
+//                                      count times
+//   evaluate {expression, label}       a real browser runs the expression in the
+//                                      page, awaiting a promise; an "evaluated"
+//                                      line records its value under the label
 //   click {x, y}                       a left click at the main window's client
 //                                      point, on whatever child window is there
 //   open-file, close-files             another program opens files (file_steps.h)

@@ -56,6 +56,8 @@ class PageDriver {
   virtual void Navigate(const std::wstring& uri) = 0;
   virtual void PostJson(const std::string& json) = 0;
   virtual void FiltersChanged() = 0;
+  // Runs script in the page and records its value as "evaluated".
+  virtual void Evaluate(const std::string& expression, const std::string& label) = 0;
 
  protected:
   ~PageDriver() = default;
@@ -112,6 +114,7 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   bool ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
                     int context, Answer answer = nullptr);
   void SetDriver(PageDriver* driver) { driver_ = driver; }
+  PageDriver* driver() const { return driver_; }
   void SetSource(const std::wstring& uri) { source_ = uri; }
   const std::vector<std::pair<std::wstring, int>>& filters() const { return filters_; }
   // A GET request answered at once, for steps that make many: the response

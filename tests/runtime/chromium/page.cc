@@ -205,6 +205,23 @@ void Page::PostJson(const std::string& text) {
                            "(" + literal + ")"}});
 }
 
+void Page::Evaluate(const std::string& expression, const std::string& label) {
+  Send("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}},
+       [label](const json& result, const json* error) {
+         json line = {{"event", "evaluated"}, {"label", label}};
+         const json thrown = result.value("exceptionDetails", json());
+         if (error) {
+           line["error"] = *error;
+         } else if (!thrown.is_null()) {
+           line["error"] = thrown.value("exception", json::object()).value("description", thrown.dump());
+         } else {
+           line["value"] = result.value("result", json::object()).value("value", json());
+         }
+         Record(line);
+         NoteEvent("evaluated");
+       });
+}
+
 void Page::FiltersChanged() { Send("Fetch.enable", FetchPatterns()); }
 
 Page::json Page::FetchPatterns() const {

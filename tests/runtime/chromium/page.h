@@ -37,6 +37,7 @@ class Page final : public PageDriver {
   void Navigate(const std::wstring& uri) override;
   void PostJson(const std::string& json) override;
   void FiltersChanged() override;
+  void Evaluate(const std::string& expression, const std::string& label) override;
 
  private:
   using json = nlohmann::json;
