@@ -13,15 +13,10 @@
 #include <thread>
 
 #include "chromium.h"
-#include "stand_in.h"
+#include "page_steps.h"
 
 namespace kiln::testing {
 namespace {
-
-json Step(const std::string& action, json members = json::object()) {
-  members["do"] = action;
-  return members;
-}
 
 class ChromiumRuntimeTest : public ::testing::Test {
  protected:
@@ -66,14 +61,6 @@ class ChromiumRuntimeTest : public ::testing::Test {
       }
     }
     return reports;
-  }
-
-  static json Snapshot(const StandInRun& run, const std::string& label) {
-    for (const json& line : run.Events("snapshot")) {
-      if (line.value("label", "") == label) return line;
-    }
-    ADD_FAILURE() << "no snapshot " << label;
-    return json::object();
   }
 
   // Runs the steps and takes a picture of the screen once the snapshot
@@ -232,8 +219,7 @@ say({type: 'wrapper-init'});
 
 TEST_F(ChromiumRuntimeTest, PageTalksToAnExtensionThroughKiln) {
   auto app = MakeApp("extension", {{"index.html", kExtensionPage}});
-  app->CopyFrom(WinBuildDir() / "tests" / "extensions" / "recorder.ext.dll", "conv.ext.dll");
-  app->WriteFile("conv.ext.json", json({{"ids", {"conv"}}}).dump());
+  AddRecorderExtension(*app, "conv.ext.dll", {{"ids", {"conv"}}});
   const StandInRun run = Run(*app, {Step("await", {{"event", "message"}, {"count", 4}}), Step("end")});
   ExpectCleanRun(run);
   EXPECT_EQ(run.run.ExitCode(), 0);
@@ -561,13 +547,17 @@ TEST_F(ChromiumRuntimeTest, ModulesWasmFontsImagesJsonAndSeekingVideoLoadThrough
   EXPECT_GE(ranges, 1) << "the video was read by ranges";
 }
 
-// Script run in the page by the test: presses one of the example's buttons
-// and waits until the page has the width it should then have.
+// Script for the evaluate step: runs start, waits up to 10 s for condition
+// to hold, then gives result.
+std::string AwaitInPage(const std::string& start, const std::string& condition, const std::string& result) {
+  return "(async () => { " + start + "; const until = Date.now() + 10000; while (!(" + condition +
+         ") && Date.now() < until) await new Promise((r) => setTimeout(r, 50)); return " + result + "; })()";
+}
+
+// Presses one of the example's buttons and waits until the page has the
+// width it should then have.
 std::string PressAndAwaitWidth(const std::string& button, const std::string& widthTest) {
-  return "(async () => { document.getElementById('" + button +
-         "').click(); const until = Date.now() + 10000;"
-         " while (!(" + widthTest + ") && Date.now() < until) await new Promise((r) => setTimeout(r, 50));"
-         " return [innerWidth, innerHeight]; })()";
+  return AwaitInPage("document.getElementById('" + button + "').click()", widthTest, "[innerWidth, innerHeight]");
 }
 
 // The example a new user sees first, as shipped, with the example extension
@@ -590,10 +580,8 @@ TEST_F(ChromiumRuntimeTest, TheHelloExampleRunsWithItsExtension) {
       {Step("await", {{"event", "dom-content-loaded"}}),
        Step("evaluate",
             {{"label", "answer"},
-             {"expression",
-              "(async () => { const until = Date.now() + 10000; const answer = document.getElementById('answer');"
-              " while (!answer.textContent && Date.now() < until) await new Promise((r) => setTimeout(r, 50));"
-              " return [document.getElementById('components').textContent, answer.textContent]; })()"}}),
+             {"expression", AwaitInPage("const text = (id) => document.getElementById(id).textContent",
+                                        "text('answer')", "[text('components'), text('answer')]")}}),
        Step("await", {{"event", "evaluated"}}),
        Step("evaluate",
             {{"label", "canvas"},

@@ -15,8 +15,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-fs::path TestExtension(const std::string& file) { return WinBuildDir() / "tests" / "extensions" / file; }
-
 class ExtensionsTest : public ::testing::Test {
  protected:
   ExtensionsTest() : app_(CurrentTestName()) {
@@ -29,10 +27,7 @@ class ExtensionsTest : public ::testing::Test {
   void AddRecorder(const std::string& tag, const json& config = json::object()) {
     AddRecorderAs(tag + ".ext.dll", config);
   }
-  void AddRecorderAs(const std::string& file, const json& config) {
-    app_.CopyFrom(TestExtension("recorder.ext.dll"), file);
-    app_.WriteFile(file.substr(0, file.size() - 4) + ".json", config.dump());
-  }
+  void AddRecorderAs(const std::string& file, const json& config) { AddRecorderExtension(app_, file, config); }
 
   StandInRun Run(const json& steps) { return RunWithStandIn(app_, {{"steps", steps}}); }
 

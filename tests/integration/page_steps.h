@@ -1,5 +1,6 @@
 // Scenario steps in which the stand-in plays the page talking to the host,
-// and readers for what came back, shared by the message bridge tests.
+// the test extensions that answer it, and readers for what came back, shared
+// by the message bridge tests.
 #pragma once
 
 #include <string>
@@ -41,6 +42,18 @@ inline json ExtensionMessage(const std::string& componentId, const std::string& 
                   {"params", params}};
   if (!asyncId.is_null()) message["asyncId"] = asyncId;
   return message;
+}
+
+// A test extension built from tests/extensions, e.g. "recorder.ext.dll".
+inline fs::path TestExtension(const std::string& file) {
+  return WinBuildDir() / "tests" / "extensions" / file;
+}
+
+// Copies the recorder extension into the app as file ("<tag>.ext.dll"),
+// configured by config in "<tag>.ext.json".
+inline void AddRecorderExtension(const TestApp& app, const std::string& file, const json& config) {
+  app.CopyFrom(TestExtension("recorder.ext.dll"), file);
+  app.WriteFile(file.substr(0, file.size() - 4) + ".json", config.dump());
 }
 
 inline json Snapshot(const StandInRun& run, const std::string& label) {

@@ -199,10 +199,13 @@ void Page::Navigate(const std::wstring& uri) { Send("Page.navigate", {{"url", Ut
 void Page::PostJson(const std::string& text) {
   // The text travels as a string literal and is parsed in the page, so no
   // JSON text can run as script.
-  const std::string literal = json(text).dump(-1, ' ', false, json::error_handler_t::replace);
-  Send("Runtime.evaluate",
-       {{"expression", std::string("window.") + kDeliverFunction + " && window." + kDeliverFunction +
-                           "(" + literal + ")"}});
+  CallInPage(kDeliverFunction, json(text).dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+// Calls a function the page script defined, if the document has it yet.
+void Page::CallInPage(const char* function, const std::string& argument) {
+  const std::string name = std::string("window.") + function;
+  Send("Runtime.evaluate", {{"expression", name + " && " + name + "(" + argument + ")"}});
 }
 
 void Page::Evaluate(const std::string& expression, const std::string& label) {
@@ -378,9 +381,7 @@ void Page::OnPermissionAsked(const json& report) {
 void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
   const json& names = (*report)["permissions"];
   if (index == names.size() || !webView_) {
-    const std::string id = report->value("id", json(0)).dump();
-    Send("Runtime.evaluate", {{"expression", std::string("window.") + kPermissionSettledFunction + " && window." +
-                                                 kPermissionSettledFunction + "(" + id + ")"}});
+    CallInPage(kPermissionSettledFunction, report->value("id", json(0)).dump());
     return;
   }
   const std::string name = names[index].is_string() ? names[index].get<std::string>() : std::string();

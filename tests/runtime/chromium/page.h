@@ -50,6 +50,7 @@ class Page final : public PageDriver {
   void OnEvent(const std::string& method, const json& params, const std::string& sessionId);
   void OnRequestPaused(const json& params);
   void Answer(const std::string& requestId, const ServedResponse* response);
+  void CallInPage(const char* function, const std::string& argument);
   void OnBinding(const json& params);
   void OnPermissionAsked(const json& report);
   void DecideInTurn(std::shared_ptr<const json> report, size_t index);

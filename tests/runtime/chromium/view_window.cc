@@ -138,8 +138,8 @@ int ViewWindow::Buttons(WPARAM wParam) const {
 
 void ViewWindow::Mouse(const char* type, LPARAM lParam, const char* button, int clickCount) {
   json params = {{"type", type},
-                 {"x", CssX(GET_X_LPARAM(lParam))},
-                 {"y", CssY(GET_Y_LPARAM(lParam))},
+                 {"x", Css(GET_X_LPARAM(lParam))},
+                 {"y", Css(GET_Y_LPARAM(lParam))},
                  {"modifiers", Modifiers()},
                  {"button", button}};
   if (clickCount > 0) params["clickCount"] = clickCount;
@@ -152,8 +152,8 @@ void ViewWindow::Wheel(WPARAM wParam, LPARAM lParam, bool horizontal) {
   ScreenToClient(window_, &point);
   const double delta = -static_cast<double>(GET_WHEEL_DELTA_WPARAM(wParam)) * 100.0 / WHEEL_DELTA;
   sink_("Input.dispatchMouseEvent", {{"type", "mouseWheel"},
-                                     {"x", CssX(point.x)},
-                                     {"y", CssY(point.y)},
+                                     {"x", Css(point.x)},
+                                     {"y", Css(point.y)},
                                      {"modifiers", Modifiers()},
                                      {"deltaX", horizontal ? -delta : 0.0},
                                      {"deltaY", horizontal ? 0.0 : delta}});
@@ -187,8 +187,8 @@ LRESULT ViewWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_MOUSEMOVE: {
       json params = {{"type", "mouseMoved"},
-                     {"x", CssX(GET_X_LPARAM(lParam))},
-                     {"y", CssY(GET_Y_LPARAM(lParam))},
+                     {"x", Css(GET_X_LPARAM(lParam))},
+                     {"y", Css(GET_Y_LPARAM(lParam))},
                      {"modifiers", Modifiers()},
                      {"buttons", Buttons(wParam)}};
       sink_("Input.dispatchMouseEvent", std::move(params));

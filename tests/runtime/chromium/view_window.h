@@ -43,9 +43,8 @@ class ViewWindow {
   void Char(WPARAM wParam);
   int Modifiers() const;
   int Buttons(WPARAM wParam) const;
-  // A point in the window in the page's CSS pixels.
-  nlohmann::json CssX(int x) const { return x / scale_; }
-  nlohmann::json CssY(int y) const { return y / scale_; }
+  // A coordinate in the window in the page's CSS pixels.
+  double Css(int pixels) const { return pixels / scale_; }
 
   HWND window_ = nullptr;
   InputSink sink_;
