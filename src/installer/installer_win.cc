@@ -12,7 +12,6 @@
 namespace kiln {
 namespace {
 
-constexpr wchar_t kBootstrapperLink[] = KILN_BOOTSTRAPPER_URL;
 constexpr wchar_t kWindowClass[] = L"WebView2Setup";
 
 // What the download thread is lent. The UI thread reads `outcome` only after

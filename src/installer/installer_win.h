@@ -10,6 +10,10 @@
 
 namespace kiln {
 
+// Where the bootstrapper is downloaded from. Defined by the executable's
+// entry file, so that a test copy of kiln.exe can differ in this alone.
+extern const wchar_t kBootstrapperLink[];
+
 // Returns true when the bootstrapper was downloaded and has run to its end.
 // Every failure on the way is shown to the user first. Whether a runtime is
 // now installed is learned only by testing for it again.

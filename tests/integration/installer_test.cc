@@ -1,6 +1,7 @@
 // The WebView2 installer through the real kiln.exe: a machine without a
 // runtime is told, the bootstrapper is downloaded from the test's loopback
-// server (the test build's link) with a progress window and run, and start-up
+// server (by a copy of kiln.exe that differs from the shipped one in its
+// download link alone) with a progress window and run, and start-up
 // goes on once the runtime is found. Nothing that was not freshly downloaded
 // is ever started.
 #include <gtest/gtest.h>
@@ -50,6 +51,7 @@ class InstallerTest : public ::testing::Test {
   // An evergreen app whose user data folder does not exist yet.
   TestApp App(const std::string& name, const json& package = json::object()) {
     TestApp app(TestName());
+    app.CopyFrom(WinBuildDir() / "tests" / "tools" / "loopback" / "kiln.exe", "kiln.exe");
     json config = {{"name", name}, {"window", {{"title", kTitle}}}};
     config.merge_patch(package);
     app.WritePackageJson(config.dump());
