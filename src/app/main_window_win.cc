@@ -1,10 +1,12 @@
 #include "app/main_window_win.h"
 
 #include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <climits>
 
 #include "common/dpi_win.h"
-#include "common/paths.h"
-#include "common/text_win.h"
+#include "common/files_win.h"
 #include "webview/kiln_web_view.h"
 
 namespace kiln {
@@ -18,16 +20,24 @@ DWORD MainWindowStyle(const AppConfig& config) {
 }  // namespace
 
 HICON LoadIconFromImageFile(const std::string& path) {
-  const std::wstring file = ToExtendedPath(Utf8ToWide(path));
-  Gdiplus::GpBitmap* bitmap = nullptr;
-  if (Gdiplus::DllExports::GdipCreateBitmapFromFile(file.c_str(), &bitmap) != Gdiplus::Ok) {
-    return nullptr;
-  }
+  // GDI+ gets the bytes rather than the path: the file is read like every
+  // other file of the app, and GDI+ never has to open an extended-length
+  // path itself.
+  const std::string bytes = ReadFileToString(path);
+  if (bytes.empty() || bytes.size() > UINT_MAX) return nullptr;
+  IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                      static_cast<UINT>(bytes.size()));
+  if (!stream) return nullptr;
   HICON icon = nullptr;
-  if (Gdiplus::DllExports::GdipCreateHICONFromBitmap(bitmap, &icon) != Gdiplus::Ok) {
-    icon = nullptr;
+  Gdiplus::GpBitmap* bitmap = nullptr;
+  if (Gdiplus::DllExports::GdipCreateBitmapFromStream(stream, &bitmap) == Gdiplus::Ok) {
+    if (Gdiplus::DllExports::GdipCreateHICONFromBitmap(bitmap, &icon) != Gdiplus::Ok) {
+      icon = nullptr;
+    }
+    // The bitmap reads from the stream until it is disposed of.
+    Gdiplus::DllExports::GdipDisposeImage(bitmap);
   }
-  Gdiplus::DllExports::GdipDisposeImage(bitmap);
+  stream->Release();
   return icon;
 }
 

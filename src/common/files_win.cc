@@ -4,9 +4,9 @@
 #include <knownfolders.h>
 #include <pathcch.h>
 #include <shlobj.h>
-#include <sys/stat.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <new>
 #include <vector>
 
 #include "common/paths.h"
@@ -55,19 +55,41 @@ const std::string& GetLocalAppDataPath() {
 }
 
 uint64_t FileSize(const std::string& path) {
-  struct _stat64 info;
-  if (_wstat64(ExtendedWidePath(path).c_str(), &info) != 0) return 0;
-  return static_cast<uint64_t>(info.st_size);
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(ExtendedWidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    return 0;
+  }
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 std::string ReadFileToString(const std::string& path) {
-  FILE* file = _wfopen(ExtendedWidePath(path).c_str(), L"rbS");
-  if (!file) return {};
-  std::string bytes(static_cast<size_t>(FileSize(path)), '\0');
+  // Others may read and write the file meanwhile, as with the C runtime's
+  // fopen: an editor holding it open must not make the app fail to start.
+  HANDLE file = CreateFileW(ExtendedWidePath(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  LARGE_INTEGER size = {};
+  // The size of what the handle reached, a linked file's own included. A file
+  // too large to hold reads as one that cannot be read.
+  if (GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
+      static_cast<uint64_t>(size.QuadPart) < bytes.max_size()) {
+    try {
+      bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+    }
+  }
   // A file that shrank since it was measured yields only what was read.
-  const size_t read = bytes.empty() ? 0 : fread(bytes.data(), 1, bytes.size(), file);
-  bytes.resize(read);
-  fclose(file);
+  size_t total = 0;
+  while (total < bytes.size()) {
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(bytes.size() - total, MAXDWORD));
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + total, wanted, &got, nullptr) || got == 0) break;
+    total += got;
+  }
+  bytes.resize(total);
+  CloseHandle(file);
   return bytes;
 }
 

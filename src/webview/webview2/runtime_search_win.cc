@@ -96,12 +96,14 @@ std::optional<RuntimeLocation> FindFixedRuntime(const std::wstring& folder) {
 }
 
 std::wstring ReadProductVersion(const std::wstring& dllPath) {
-  const std::wstring path = ToExtendedPath(dllPath);
+  // In the plain form the loader loads it by: the version functions load the
+  // file as a data module, and their documentation says nothing of
+  // extended-length paths.
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(dllPath.c_str(), &ignored);
   if (size == 0) return {};
   std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return {};
+  if (!GetFileVersionInfoW(dllPath.c_str(), 0, size, block.data())) return {};
   void* value = nullptr;
   UINT length = 0;
   if (!VerQueryValueW(block.data(), L"\\StringFileInfo\\040904B0\\ProductVersion", &value,
