@@ -103,6 +103,3 @@ KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplica
     return nullptr;  // never throw into the host
   }
 }
-
-// Fails to compile if the signature above does not match what Kiln calls.
-[[maybe_unused]] static constexpr kiln::WrapperExtInitFunction kEntryCheck = &WrapperExtInit;

@@ -2,14 +2,17 @@
 // Kiln host. Plain C++ with no dependencies; works with MSVC and mingw-w64.
 //
 // An extension is a DLL named "<anything>.ext.dll" placed beside kiln.exe.
-// At start-up Kiln loads every such DLL and calls its exported function
+// At start-up Kiln loads every such DLL and calls the function this header
+// declares at its end, which the extension defines:
 //
-//   extern "C" __declspec(dllexport)
-//   kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application);
+//   kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application)
 //
-// which returns the extension's object (or null to decline loading). From
-// then on the host calls the extension through IExtension, and the extension
-// calls the host through the IApplication it was given.
+// It returns the extension's object (or null to decline loading). From then
+// on the host calls the extension through IExtension, and the extension calls
+// the host through the IApplication it was given. Because the declaration is
+// here, a definition with another calling convention (WINAPI, or /Gz without
+// KILN_CDECL) or another prototype does not compile, rather than building a
+// DLL that Kiln silently skips.
 //
 // The interface is a binary contract between modules built by different
 // compilers, so these rules bind:
@@ -24,8 +27,8 @@
 //   not add overloads of them (MSVC reorders overloaded virtual functions).
 //   Your class may add further virtual functions after them; the host never
 //   calls beyond the fourth.
-// - WrapperExtInit is a plain C function with the cdecl convention (the
-//   caller removes the argument), exported under that undecorated name.
+// - The value records keep their layout whatever packing your project sets
+//   (/Zp, #pragma pack): this header fixes it.
 // - Texts are NUL-terminated UTF-8. Texts you receive are valid only during
 //   the call; copy what you keep. Texts you pass are read during the call
 //   only; the host copies what it keeps. Never pass null where a text is
@@ -45,16 +48,21 @@
 //   (WrapperExtInit and the four IExtension functions); catch everything on
 //   your side of the boundary. Every module carries its own C++ runtime, and
 //   what an escaping exception does depends on the build:
-//   * 32-bit host (the one that ships), mingw-w64 extension: the extension's
-//     runtime unwinds with tables that only it knows, finds no handler past
-//     its own frames and calls std::terminate. The process ends at once; the
-//     host never sees the exception.
-//   * 64-bit host, mingw-w64 extension: unwinding crosses modules. An
-//     exception escaping OnWebMessage is caught by the host, which drops
-//     that one page message; around the other functions nothing is caught.
-//   * MSVC extension: its exceptions are structured exceptions that the
-//     host's C++ handlers do not see; the process crashes.
-//   Crashes such as access violations are never caught either.
+//   * MSVC extension (or any compiler that throws as MSVC does), 32-bit
+//     host, the one that ships: an exception escaping OnWebMessage is
+//     stopped by the host after your frames' destructors have run and the
+//     thrown object has been destroyed; the host drops that one page
+//     message. Around the other functions nothing is stopped: the process
+//     ends.
+//   * mingw-w64 extension, 32-bit host: the extension's runtime unwinds with
+//     tables that only it knows, finds no handler past its own frames and
+//     calls std::terminate. The process ends at once; the host never sees
+//     the exception.
+//   * 64-bit host (the test builds): an exception of a mingw-w64 extension
+//     escaping OnWebMessage is caught by the host, which drops that one page
+//     message; around the other functions nothing is caught. An MSVC
+//     extension's exception ends the process.
+//   Crashes such as access violations are never stopped.
 // - SendWebMessage and GetUserDataFolder work only once the web view exists,
 //   that is from the first OnWebMessage on. Called earlier, SendWebMessage
 //   sends nothing and GetUserDataFolder returns an empty text.
@@ -79,6 +87,10 @@ namespace kiln {
 
 using WindowHandle = ::HWND__*;
 
+// Natural alignment for the records below, whatever the including project's
+// packing: a double at offset 8 needs 8.
+#pragma pack(push, 8)
+
 // Kind of an ExtensionValue. The host reads any other number like Other.
 enum class ExtensionValueType : int32_t {
   Boolean = 0,  // number is 1.0 (true) or 0.0 (false); sent as true when not 0.0
@@ -102,6 +114,8 @@ struct NamedExtensionValue {
   const char* name;  // NUL-terminated UTF-8
   ExtensionValue value;
 };
+
+#pragma pack(pop)
 
 static_assert(sizeof(double) == 8, "doubles cross the interface as IEEE-754 binary64");
 static_assert(sizeof(bool) == 1, "a boolean result is one byte");
@@ -189,3 +203,7 @@ class IExtension {
 using WrapperExtInitFunction = IExtension*(KILN_CDECL*)(IApplication* application);
 
 }  // namespace kiln
+
+// The one export Kiln looks for, defined by the extension. Undecorated, cdecl:
+// the caller removes the argument.
+KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application);

@@ -12,6 +12,7 @@
 #include "bridge/page_actions.h"
 #include "common/json_reading.h"
 #include "extensions/extension.h"
+#include "extensions/extension_call.h"
 
 namespace kiln {
 namespace {
@@ -38,8 +39,9 @@ void RouteExtensionMessage(const json& root, AppContext& app) {
 
   // The records' texts point into root, which outlives the call.
   const std::vector<ExtensionValue> values = ConvertParams(*params);
-  owner->second->instance->OnWebMessage(messageId.c_str(), static_cast<int32_t>(values.size()),
-                                        values.empty() ? nullptr : values.data(), asyncId);
+  DeliverWebMessage(*owner->second->instance, messageId.c_str(),
+                    static_cast<int32_t>(values.size()), values.empty() ? nullptr : values.data(),
+                    asyncId);
 }
 
 void Dispatch(const json& root, PageActions& actions, AppContext& app) {
@@ -70,8 +72,7 @@ void HandleWebMessage(std::string_view text, PageActions& actions, AppContext& a
     const json root = json::parse(text.begin(), text.end(), nullptr, true, false);
     Dispatch(root, actions, app);
   } catch (...) {
-    // Malformed text, a failed answer or an extension's exception: this
-    // message ends here, unanswered.
+    // Malformed text or a failed answer: this message ends here, unanswered.
   }
 }
 
