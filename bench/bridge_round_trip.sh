@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Page-to-extension-to-page round trips per second through the real kiln.exe
-# (win64) under a warm Wine: the stand-in runtime plays a page that posts one
+# (the build the test bed runs) under a warm Wine: the stand-in runtime plays a page that posts one
 # "extension-message" N times in a row (default 10,000); the recorder test
 # extension, told to keep no log, answers each with an "echo" that the host
 # posts back to the page. The stand-in times the whole burst and counts the
@@ -13,11 +13,13 @@ export KILN_ROOT=$PWD
 count=${1:-10000}
 runs=${2:-3}
 
+source scripts/wine-env.sh
+
 app=build/bench/bridge
-rm -rf "$app" && mkdir -p "$app/webview2/EBWebView/x64"
-cp build/win64/src/kiln.exe "$app/"
-cp build/win64/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/x64/"
-cp build/win64/tests/extensions/recorder.ext.dll "$app/bench.ext.dll"
+rm -rf "$app" && mkdir -p "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
+cp "$KILN_WIN_BUILD"/src/kiln.exe "$app/"
+cp "$KILN_WIN_BUILD"/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
+cp "$KILN_WIN_BUILD"/tests/extensions/recorder.ext.dll "$app/bench.ext.dll"
 echo '{"ids": ["bench"], "quiet": true}' >"$app/bench.ext.json"
 echo '{"name": "kiln-bridge-bench", "settings": {"distribution-mode": "fixed"}}' >"$app/package.json"
 message='{\"type\":\"extension-message\",\"componentId\":\"bench\",\"messageId\":\"echo\",\"asyncId\":7,\"params\":[1.5,\"two\",true]}'
@@ -30,7 +32,6 @@ cat >"$app/scenario.json" <<EOF
 EOF
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
-source scripts/wine-env.sh
 kiln_wine_start
 trap kiln_wine_stop EXIT
 

@@ -7,7 +7,7 @@
 #     plain case;
 #   - range answers of a 16 MiB video file: 64 requests of 256 KiB each by the
 #     page (fetch with a Range header), in MB/s.
-# Run after scripts/build.sh win64; needs Chromium; prints figures, asserts
+# Run after scripts/build.sh; needs Chromium; prints figures, asserts
 # nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,10 +22,10 @@ trap '[ -n "$server" ] && kill "$server" 2>/dev/null; kiln_chromium_stop; kiln_w
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
 app=build/bench/chromium
-rm -rf "$app" && mkdir -p "$app/webview2/EBWebView/x64"
+rm -rf "$app" && mkdir -p "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
 cp -r examples/hello/. "$app/"
-cp build/win64/src/kiln.exe "$app/"
-cp build/win64/tests/runtime/chromium/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/x64/"
+cp "$KILN_WIN_BUILD"/src/kiln.exe "$app/"
+cp "$KILN_WIN_BUILD"/tests/runtime/chromium/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
 sed -i 's/"evergreen"/"fixed"/' "$app/package.json"
 head -c $((16 * 1024 * 1024)) /dev/urandom >"$app/www/clip.webm"
 cat >"$app/www/ranges.html" <<'PAGE'
@@ -53,7 +53,7 @@ run_kiln() {  # main page, steps
   echo "{\"steps\": $2}" >"$app/scenario.json"
   rm -f "$app/transcript.jsonl"
   KILN_TEST_SCENARIO="$(winpath "$app")\\scenario.json" KILN_TEST_TRANSCRIPT="$(winpath "$app")\\transcript.jsonl" \
-    timeout 120 "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\\run.jsonl" \
+    timeout 120 "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\run.jsonl" \
     --timeout 60000 -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1 || true
 }
 

@@ -24,9 +24,9 @@ kiln_wine_start
 trap kiln_wine_stop EXIT
 
 app=build/bench/content
-rm -rf "$app" && mkdir -p "$app/www/small" "$app/www/media" "$app/webview2/EBWebView/x64"
-cp build/win64/src/kiln.exe "$app/"
-cp build/win64/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/x64/"
+rm -rf "$app" && mkdir -p "$app/www/small" "$app/www/media" "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
+cp "$KILN_WIN_BUILD"/src/kiln.exe "$app/"
+cp "$KILN_WIN_BUILD"/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
 echo '{"name": "kiln-content-bench", "settings": {"distribution-mode": "fixed"}}' >"$app/package.json"
 echo '<!doctype html><p>bench</p>' >"$app/www/index.html"
 python3 - "$app/www/small" "$files" "$file_bytes" <<'PY'
@@ -57,10 +57,10 @@ PY
 rm -f "$app/transcript.jsonl"
 KILN_TEST_SCENARIO="$(winpath "$app")\\scenario.json" \
 KILN_TEST_TRANSCRIPT="$(winpath "$app")\\transcript.jsonl" \
-  timeout 600 "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
+  timeout 600 "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
     --timeout 500000 -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1
 
-baseline=build/win64/tests/tools/content_baseline.exe
+baseline="$KILN_WIN_BUILD"/tests/tools/content_baseline.exe
 timeout 300 "$WINELOADER" "$baseline" files "$(winpath "$app/www/small")" "" .js "$files" \
   $((rounds + 1)) >"$app/baseline-files.jsonl" 2>&1
 timeout 300 "$WINELOADER" "$baseline" ranges "$(winpath "$app/www/media/big.bin")" "$ranges" \

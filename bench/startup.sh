@@ -20,9 +20,9 @@ trap kiln_wine_stop EXIT
 
 app=build/bench/startup
 rm -rf "$app" && mkdir -p "$app"
-cp build/win64/src/kiln.exe build/win64/tests/tools/minimal_window.exe "$app/"
-mkdir -p "$app/webview2/EBWebView/x64"
-cp build/win64/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/x64/"
+cp "$KILN_WIN_BUILD"/src/kiln.exe "$KILN_WIN_BUILD"/tests/tools/minimal_window.exe "$app/"
+mkdir -p "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
+cp "$KILN_WIN_BUILD"/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
 echo '{"name": "kiln-startup-bench", "settings": {"distribution-mode": "fixed"}}' >"$app/package.json"
 echo '{"steps": [{"do": "wait", "ms": 300}, {"do": "end"}]}' >"$app/end.json"
 echo '{"steps": []}' >"$app/idle.json"
@@ -32,7 +32,7 @@ winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 window_ms() {
   local program=$1 class=$2 record=$app/record.jsonl
   KILN_TEST_SCENARIO="$(winpath "$app")\\idle.json" \
-  "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
+  "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
     --close-window --window-class "$class" -- "$(winpath "$program")" >/dev/null 2>&1
   tr -d '\r' <"$record" | sed -n 's/.*"event":"window".*"ms":\([0-9]*\).*/\1/p'
 }
@@ -45,7 +45,7 @@ navigate_ms() {
   local record=$app/record.jsonl transcript=$app/transcript.jsonl
   rm -f "$transcript"
   KILN_TEST_SCENARIO="$(winpath "$app")\\end.json" KILN_TEST_TRANSCRIPT="$(winpath "$app")\\transcript.jsonl" \
-    "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
+    "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
     -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1
   local window created navigate
   window=$(tr -d '\r' <"$record" | sed -n 's/.*"event":"window".*"ms":\([0-9]*\).*/\1/p')

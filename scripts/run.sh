@@ -13,14 +13,17 @@ cd "$(dirname "$0")/.."
 export KILN_ROOT=$PWD
 
 bash scripts/setup.sh
-bash scripts/build.sh win64
+# The shipped 32-bit kiln.exe where this machine runs 32-bit code.
+source scripts/wine-env.sh
+bash scripts/build.sh "$KILN_WIN_PRESET"
+build=$KILN_WIN_BUILD
 
 app=build/run/hello
 rm -rf "$app"
 mkdir -p "$app"
 cp -r examples/hello/. "$app/"
-cp build/win64/src/kiln.exe "$app/"
-for extension in build/win64/examples/*/*.ext.dll; do
+cp "$build/src/kiln.exe" "$app/"
+for extension in "$build"/examples/*/*.ext.dll; do
   [ -f "$extension" ] && cp "$extension" "$app/"
 done
 
@@ -28,15 +31,14 @@ winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 seconds=${KILN_RUN_SECONDS:-10}
 runtime=build/run/runtime/120.0.2210.91
 rm -rf "$runtime"
-mkdir -p "$runtime/EBWebView/x64"
+mkdir -p "$runtime/EBWebView/$KILN_RUNTIME_ARCH"
 runtime_key='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 
-source scripts/wine-env.sh
 source scripts/chromium.sh
 kiln_wine_start
 if kiln_chromium_start; then
   backend=chromium
-  cp build/win64/tests/runtime/chromium/EmbeddedBrowserWebView.dll "$runtime/EBWebView/x64/"
+  cp "$build/tests/runtime/chromium/EmbeddedBrowserWebView.dll" "$runtime/EBWebView/$KILN_RUNTIME_ARCH/"
   # The page runs by itself; the steps only wait for it to be drawn, take a
   # look at the window and close it when the time is up.
   echo '{"steps": [{"do": "await", "event": "dom-content-loaded"}, {"do": "await", "event": "frame"},
@@ -45,7 +47,7 @@ if kiln_chromium_start; then
 else
   backend=stand-in
   echo "run: no Chromium here, the scripted stand-in plays the page"
-  cp build/win64/tests/runtime/EmbeddedBrowserWebView.dll "$runtime/EBWebView/x64/"
+  cp "$build/tests/runtime/EmbeddedBrowserWebView.dll" "$runtime/EBWebView/$KILN_RUNTIME_ARCH/"
   # The stand-in runs no script, so the scenario plays what app.js does once
   # loaded: it asks the host which native components exist.
   echo '{"steps": [{"do": "dom-content-loaded"}, {"do": "snapshot", "label": "shown"},
@@ -60,7 +62,7 @@ transcript=$app/transcript.jsonl
 screen=$app/screen.png
 rm -f "$transcript" "$screen"
 KILN_TEST_SCENARIO="$(winpath "$app")\scenario.json" KILN_TEST_TRANSCRIPT="$(winpath "$app")\transcript.jsonl" \
-  timeout $((seconds + 60)) "$WINELOADER" build/win64/tests/tools/runner.exe --out "$(winpath "$app")\run.jsonl" \
+  timeout $((seconds + 60)) "$WINELOADER" "$build/tests/tools/runner.exe" --out "$(winpath "$app")\run.jsonl" \
   --timeout "$(((seconds + 30) * 1000))" -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1 &
 runner=$!
 if [ "$backend" = chromium ]; then
@@ -76,7 +78,7 @@ if [ "$backend" = chromium ]; then
 fi
 wait "$runner" || true
 
-echo "kiln.exe on examples/hello:"
+echo "kiln.exe ($KILN_WIN_PRESET) on examples/hello:"
 tr -d '\r' <"$record" | sed 's/^/  /'
 if [ "$backend" = chromium ]; then
   echo "its web view, a headless Chromium (what the page and the host said to each other):"

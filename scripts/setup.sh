@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs everything Kiln's build and test bed need on a Debian 12 machine.
-# Idempotent: does nothing when every package is already present.
+# Idempotent: does nothing when every package is already present. Where the
+# kernel runs 32-bit code, 32-bit Wine comes too, so that the shipped 32-bit
+# kiln.exe can be run.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/machine.sh
 
 packages=(
   cmake make g++ clang libclang-rt-14-dev
@@ -13,12 +17,22 @@ packages=(
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+install() {
+  local missing=() p
+  for p in "$@"; do installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -gt 0 ] || return 0
   echo "setup: installing ${missing[*]}"
   as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+install "${packages[@]}"
+
+# The probe needs the assembler and linker that came with g++.
+if kiln_runs_32bit_code; then
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  install wine32:i386
 fi

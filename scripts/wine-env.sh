@@ -1,19 +1,29 @@
 # Sourced by the run and test scripts: one Wine prefix, one Xvfb display and one
 # persistent wineserver for the whole run.
 #
-# The test bed runs the 64-bit build under 64-bit Wine: the kernels of our
-# build machines refuse 32-bit code (ia32 emulation is off), which 32-bit Wine
-# needs. Wine's launcher scripts prefer a 32-bit Wine when one is installed, so
-# the 64-bit binaries are named directly.
+# Where the kernel runs 32-bit code the test bed runs the shipped 32-bit build
+# under 32-bit Wine; elsewhere the 64-bit build of the same sources under
+# 64-bit Wine (see scripts/machine.sh). Wine's launcher scripts prefer a
+# 32-bit Wine when one is installed, so loader and server are named directly.
 #   kiln_wine_start   prepares the prefix (once) and starts display and server
 #   kiln_wine_stop    ends both again
+# Exports KILN_WIN_PRESET and KILN_WIN_BUILD (the Windows build to run) and
+# KILN_RUNTIME_ARCH (the folder under EBWebView a runtime goes in for it).
 
 KILN_ROOT=${KILN_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-export WINEARCH=win64
+source "$KILN_ROOT/scripts/machine.sh"
+export KILN_WIN_PRESET
+KILN_WIN_PRESET=$(kiln_test_preset)
+export KILN_WIN_BUILD=$KILN_ROOT/build/$KILN_WIN_PRESET
 export WINEDEBUG=-all
-export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix}
-export WINELOADER=/usr/lib/wine/wine64
-export WINESERVER=/usr/lib/wine/wineserver64
+export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix-$KILN_WIN_PRESET}
+if [ "$KILN_WIN_PRESET" = win32 ]; then
+  export WINEARCH=win32 KILN_RUNTIME_ARCH=x86
+  export WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
+else
+  export WINEARCH=win64 KILN_RUNTIME_ARCH=x64
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+fi
 
 wine() { "$WINELOADER" "$@"; }
 wineserver() { "$WINESERVER" "$@"; }
