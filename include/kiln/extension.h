@@ -37,6 +37,10 @@
 //   malformed text is not sent) rather than guessing what was meant.
 // - The folder texts that GetAppFolder, GetContentFolder and
 //   GetUserDataFolder return belong to the host: do not write or free them.
+//   They are plain paths. Your DLL itself is loaded through its
+//   extended-length path ("\\?\C:\..."), so on Windows GetModuleFileNameW on
+//   your module returns that form, which the C runtime's file functions of
+//   older toolchains refuse: find your files from GetAppFolder instead.
 // - Neither side deletes the other's object: the host calls
 //   IExtension::Destroy and never deletes your object; you never delete the
 //   IApplication, which lives until just after your Destroy returns.
