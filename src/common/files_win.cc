@@ -71,7 +71,7 @@ std::string ReadFileToString(const std::string& path) {
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string bytes;
   LARGE_INTEGER size = {};
-  // The size of what the handle reached, a linked file's own included. A file
+  // The size of what the handle opened (through a link, the target's). A file
   // too large to hold reads as one that cannot be read.
   if (GetFileSizeEx(file, &size) && size.QuadPart > 0 &&
       static_cast<uint64_t>(size.QuadPart) < bytes.max_size()) {
