@@ -1,5 +1,13 @@
 // The extension interface as a foreign compiler sees it: tables of plain
 // function pointers called by slot number, with the object as first argument.
+
+// A project that packs its structures tightly (/Zp1) must still see the
+// records as the host lays them out: the header's checks of sizes and
+// offsets run here under that packing.
+#pragma pack(push, 1)
+#include "kiln/extension.h"
+#pragma pack(pop)
+
 #include <gtest/gtest.h>
 
 #include <cstring>
