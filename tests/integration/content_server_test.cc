@@ -11,7 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "stand_in.h"
+#include "../common/test_bytes.h"
+#include "page_steps.h"
 
 namespace kiln::testing {
 namespace {
@@ -27,17 +28,6 @@ const std::string kStartPage =
     "<!doctype html>\n<meta charset=\"utf-8\">\n<title>Caf\u00e9 \u2014 Kiln</title>\n"
     "<script src=\"script.js?v=3\"></script>\n<p>Content server test</p>\n";
 
-std::string Pattern(size_t size, int seed) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed) % 251);
-  return bytes;
-}
-
-json Step(const std::string& action, json fields = json::object()) {
-  fields["do"] = action;
-  return fields;
-}
-
 json Request(const std::string& path, const std::optional<std::string>& range = std::nullopt) {
   json step = Step("request", {{"uri", std::string(kOrigin) + path}});
   if (range) step["headers"] = json::array({json::array({"Range", *range})});
@@ -52,18 +42,6 @@ void WriteAt(const fs::path& path, uint64_t offset, const std::string& bytes) {
   std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
   file.seekp(static_cast<std::streamoff>(offset));
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// The transcript's hash of a body (binary bodies reach it only as a hash).
-std::string Fnv1a(const std::string& bytes) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char byte : bytes) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
-  char text[17];
-  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(hash));
-  return text;
 }
 
 bool IsAscii(const std::string& bytes) {

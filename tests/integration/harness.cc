@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -54,6 +56,11 @@ std::string WineLoader() { return RequiredEnvironment("WINELOADER"); }
 }  // namespace
 
 fs::path WinBuildDir() { return RequiredEnvironment("KILN_WIN_BUILD"); }
+
+std::string CurrentTestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return std::string(info->test_suite_name()) + "." + info->name();
+}
 
 std::string WinePath(const fs::path& path) {
   std::string text = "Z:" + fs::absolute(path).lexically_normal().string();

@@ -16,8 +16,11 @@ namespace kiln::testing {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// The Windows build the tests run (KILN_WIN_BUILD), e.g. build/win64.
+// The Windows build the tests run (KILN_WIN_BUILD), e.g. build/win32.
 fs::path WinBuildDir();
+
+// "Suite.Test" of the running test, which names its app folder.
+std::string CurrentTestName();
 
 // The same path as Windows programs in the prefix see it (drive Z: is /).
 std::string WinePath(const fs::path& path);

@@ -30,10 +30,6 @@ constexpr char kSetupClass[] = "WebView2Setup";
 
 const json kShowAndEnd = {{"steps", {{{"do", "dom-content-loaded"}}, {{"do", "end"}}}}};
 
-std::string TestName() {
-  return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -50,7 +46,7 @@ class InstallerTest : public ::testing::Test {
 
   // An evergreen app whose user data folder does not exist yet.
   TestApp App(const std::string& name, const json& package = json::object()) {
-    TestApp app(TestName());
+    TestApp app(CurrentTestName());
     app.CopyFrom(WinBuildDir() / "tests" / "tools" / "loopback" / "kiln.exe", "kiln.exe");
     json config = {{"name", name}, {"window", {{"title", kTitle}}}};
     config.merge_patch(package);

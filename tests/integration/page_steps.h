@@ -12,11 +12,6 @@
 
 namespace kiln::testing {
 
-inline std::string CurrentTestName() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(info->test_suite_name()) + "." + info->name();
-}
-
 inline json Step(const std::string& action, json fields = json::object()) {
   fields["do"] = action;
   return fields;

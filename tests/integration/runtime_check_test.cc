@@ -16,11 +16,6 @@ constexpr char kDefaultInstallFailedText[] =
     "Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
     "install it, and that your Internet connection is working. Run the app again to try again.";
 
-std::string TestName() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(info->test_suite_name()) + "." + info->name();
-}
-
 const json kShowAndEnd = {{"steps", {{{"do", "dom-content-loaded"}}, {{"do", "end"}}}}};
 
 class RuntimeCheckTest : public ::testing::Test {
@@ -29,7 +24,7 @@ class RuntimeCheckTest : public ::testing::Test {
   void TearDown() override { ForgetRuntimes(); }
 
   TestApp App(const json& package, const std::string& variant = "") {
-    TestApp app(TestName() + variant);
+    TestApp app(CurrentTestName() + variant);
     json config = {{"name", "kiln-runtime"}, {"window", {{"title", "Runtime Check"}}}};
     config.merge_patch(package);
     app.WritePackageJson(config.dump());

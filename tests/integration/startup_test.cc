@@ -22,10 +22,6 @@ constexpr char kParseFailure[] =
 constexpr unsigned kCaption = 0x00C00000, kSysMenu = 0x00080000, kThickFrame = 0x00040000,
                    kMinimizeBox = 0x00020000, kMaximizeBox = 0x00010000, kVisible = 0x10000000;
 
-std::string TestName() {
-  return ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
-
 void ExpectStartupFailure(const RunResult& run, const std::string& text) {
   ASSERT_FALSE(run.TimedOut());
   const std::vector<json> dialogs = run.Dialogs();
@@ -38,12 +34,12 @@ void ExpectStartupFailure(const RunResult& run, const std::string& text) {
 }
 
 TEST(StartupTest, MissingPackageJsonIsALoadFailure) {
-  TestApp app(TestName());
+  TestApp app(CurrentTestName());
   ExpectStartupFailure(RunKiln(app), kLoadFailure);
 }
 
 TEST(StartupTest, EmptyPackageJsonIsALoadFailure) {
-  TestApp app(TestName());
+  TestApp app(CurrentTestName());
   app.WritePackageJson("");
   ExpectStartupFailure(RunKiln(app), kLoadFailure);
 }
@@ -62,7 +58,7 @@ TEST(StartupTest, InvalidConfigurationsAreParseFailures) {
   int index = 0;
   for (const char* configuration : configurations) {
     SCOPED_TRACE(configuration);
-    TestApp app(TestName() + std::to_string(index++));
+    TestApp app(CurrentTestName() + std::to_string(index++));
     app.WritePackageJson(configuration);
     ExpectStartupFailure(RunKiln(app), kParseFailure);
   }
@@ -81,7 +77,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   json StartAndClose(const std::string& packageJson) {
-    TestApp app(TestName());
+    TestApp app(CurrentTestName());
     app.WritePackageJson(packageJson);
     app.WriteFile("icon.png", "");
     RunOptions options;

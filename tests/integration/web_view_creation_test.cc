@@ -12,14 +12,9 @@ constexpr char kCreationFailedText[] =
     "Failed to start the WebView2 control. Check that the Microsoft Edge WebView2 runtime is "
     "installed correctly, then run the app again.";
 
-std::string TestName() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(info->test_suite_name()) + "." + info->name();
-}
-
 // A fixed-mode app with the stand-in beside it; package patches the defaults.
 StandInRun RunApp(const json& package, const json& scenario, const std::string& variant = "") {
-  TestApp app(TestName() + variant);
+  TestApp app(CurrentTestName() + variant);
   json config = {{"name", "kiln-creation"}, {"settings", {{"distribution-mode", "fixed"}}}};
   config.merge_patch(package);
   app.WritePackageJson(config.dump());

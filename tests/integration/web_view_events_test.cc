@@ -8,26 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include "stand_in.h"
+#include "page_steps.h"
 
 namespace kiln::testing {
 namespace {
 
 constexpr unsigned kCaption = 0x00C00000, kThickFrame = 0x00040000;
 
-std::string TestName() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return std::string(info->test_suite_name()) + "." + info->name();
-}
-
-json Step(const std::string& action, json fields = json::object()) {
-  fields["do"] = action;
-  return fields;
-}
-
 // Runs a fixed-mode app through the given steps; the last step ends the run.
 StandInRun RunSteps(const json& steps, const json& package = json::object()) {
-  TestApp app(TestName());
+  TestApp app(CurrentTestName());
   json config = {{"name", "kiln-events"},
                  {"window", {{"title", "Events"}}},
                  {"settings", {{"distribution-mode", "fixed"}}}};
@@ -35,14 +25,6 @@ StandInRun RunSteps(const json& steps, const json& package = json::object()) {
   app.WritePackageJson(config.dump());
   InstallFixedRuntime(app);
   return RunWithStandIn(app, {{"steps", steps}});
-}
-
-json Snapshot(const StandInRun& run, const std::string& label) {
-  for (const json& line : run.Events("snapshot")) {
-    if (line["label"] == label) return line;
-  }
-  ADD_FAILURE() << "no snapshot " << label;
-  return json::object();
 }
 
 // Kinds of the transcript lines that follow the step, up to the next step.

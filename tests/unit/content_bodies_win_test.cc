@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "../common/test_bytes.h"
 #include "app/app_config.h"
 #include "common/paths.h"
 #include "webview/content_bodies_win.h"
@@ -17,18 +18,14 @@
 namespace kiln {
 namespace {
 
+using testing::Pattern;
+
 constexpr uint64_t kFourGiB = 4ull << 30;
 
 std::wstring TempPath(const wchar_t* name) {
   wchar_t folder[MAX_PATH];
   GetTempPathW(MAX_PATH, folder);
   return ToExtendedPath(std::wstring(folder) + name);
-}
-
-std::string Pattern(size_t size, int seed) {
-  std::string bytes(size, '\0');
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed) % 251);
-  return bytes;
 }
 
 void WriteAt(HANDLE file, uint64_t offset, const std::string& bytes) {
