@@ -1,5 +1,6 @@
 #include "webview/content_answer.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "webview/byte_range.h"
@@ -73,17 +74,18 @@ ContentAnswer AnswerContentRequest(std::string_view uri, std::string_view origin
     return answer;
   }
 
+  const uint64_t count = std::min(range->Count(), kMaxRangeAnswer);
   answer.status = 206;
   answer.reason = "Partial Content";
   answer.headerLines.push_back("Content-Range: bytes " + std::to_string(range->first) + "-" +
-                               std::to_string(range->last) + "/" + sizeText);
-  answer.headerLines.push_back("Content-Length: " + std::to_string(range->Count()));
-  if (range->Count() == size) {
+                               std::to_string(range->first + count - 1) + "/" + sizeText);
+  answer.headerLines.push_back("Content-Length: " + std::to_string(count));
+  if (count == size) {
     answer.body = ContentBody::WholeFile;
   } else {
     answer.body = ContentBody::FileRange;
     answer.rangeFirst = range->first;
-    answer.rangeCount = range->Count();
+    answer.rangeCount = count;
   }
   return answer;
 }
@@ -91,6 +93,16 @@ ContentAnswer AnswerContentRequest(std::string_view uri, std::string_view origin
 void MakeServerError(ContentAnswer& answer) {
   answer.status = 500;
   answer.reason = "Internal Server Error";
+  // Lines that describe a body which is not sent would make the answer
+  // malformed.
+  std::vector<std::string>& lines = answer.headerLines;
+  lines.erase(std::remove_if(lines.begin(), lines.end(),
+                             [](const std::string& line) {
+                               return line.rfind("Content-Length:", 0) == 0 ||
+                                      line.rfind("Content-Range:", 0) == 0;
+                             }),
+              lines.end());
+  lines.emplace_back("Content-Length: 0");
   answer.body = ContentBody::None;
   answer.rangeFirst = 0;
   answer.rangeCount = 0;

@@ -36,6 +36,13 @@ enum class ContentBody {
 // The 14-byte body of every 404, sent without a terminator.
 inline constexpr std::string_view kNotFoundText = "File not found";
 
+// The most bytes one 206 answer carries. A longer range is answered with its
+// first kMaxRangeAnswer bytes, and Content-Range says which: browsers' media
+// loaders ask again from where an answer ended. WebView2 reads every answer
+// whole into the host process, which a 32-bit host cannot afford for the
+// rest of a large video on every seek.
+inline constexpr uint64_t kMaxRangeAnswer = 4ull << 20;
+
 struct ContentAnswer {
   int status = 404;
   std::string reason;
@@ -57,7 +64,8 @@ ContentAnswer AnswerContentRequest(std::string_view uri, std::string_view origin
                                    ContentFiles& files);
 
 // Turns an answer whose file could not be read into 500 "Internal Server
-// Error" without a body; the header lines stay as they were.
+// Error" without a body: "Content-Length: 0" takes the place of the length
+// and range lines, the others stay.
 void MakeServerError(ContentAnswer& answer);
 
 // The header lines as one text, "\n" between lines and none after the last.
