@@ -1,28 +1,37 @@
-#include "webview/file_range_stream_win.h"
+#include "webview/byte_streams_win.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <cstring>
 #include <new>
+#include <utility>
 
 namespace kiln {
 namespace {
 
-class FileRangeStream final : public IStream {
+// IStream over count bytes that a subclass reads from wherever it keeps them.
+class ReadOnlyStream : public IStream {
  public:
-  FileRangeStream(HANDLE file, uint64_t first, uint64_t count)
-      : file_(file), first_(first), count_(count) {}
-  FileRangeStream(const FileRangeStream&) = delete;
-  FileRangeStream& operator=(const FileRangeStream&) = delete;
+  explicit ReadOnlyStream(uint64_t count) : count_(count) {
+    // Aggregated: the marshaler's IMarshal hands out this very object to any
+    // apartment. Without it the stream still works, through the UI thread.
+    IUnknown* marshaler = nullptr;
+    if (SUCCEEDED(CoCreateFreeThreadedMarshaler(static_cast<IStream*>(this), &marshaler))) {
+      marshaler_ = marshaler;
+    }
+  }
+  ReadOnlyStream(const ReadOnlyStream&) = delete;
+  ReadOnlyStream& operator=(const ReadOnlyStream&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
+    *object = nullptr;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISequentialStream) ||
         IsEqualIID(iid, IID_IStream)) {
       *object = static_cast<IStream*>(this);
       AddRef();
       return S_OK;
     }
-    *object = nullptr;
+    if (IsEqualIID(iid, IID_IMarshal) && marshaler_) return marshaler_->QueryInterface(iid, object);
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override {
@@ -40,25 +49,16 @@ class FileRangeStream final : public IStream {
     const uint64_t left = position_ < count_ ? count_ - position_ : 0;
     const ULONG wanted = static_cast<ULONG>(std::min<uint64_t>(size, left));
     ULONG total = 0;
+    HRESULT result = S_OK;
     while (total < wanted) {
-      // Explicit offsets: the file's own position is never relied on, and
-      // offsets beyond 4 GiB need both halves.
-      const uint64_t offset = first_ + position_;
-      OVERLAPPED at = {};
-      at.Offset = static_cast<DWORD>(offset);
-      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-      DWORD got = 0;
-      if (!ReadFile(file_, static_cast<BYTE*>(buffer) + total, wanted - total, &got, &at)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_HANDLE_EOF) break;
-        if (read) *read = total;
-        return HRESULT_FROM_WIN32(error);
-      }
-      if (got == 0) break;
+      ULONG got = 0;
+      result = ReadAt(position_, static_cast<BYTE*>(buffer) + total, wanted - total, &got);
+      if (FAILED(result) || got == 0) break;
       total += got;
       position_ += got;
     }
     if (read) *read = total;
+    if (FAILED(result)) return result;
     return total < size ? S_FALSE : S_OK;
   }
   HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG* written) override {
@@ -86,11 +86,11 @@ class FileRangeStream final : public IStream {
     *stat = STATSTG{};
     stat->type = STGTY_STREAM;
     stat->cbSize.QuadPart = count_;
-    stat->grfMode = STGM_READ | STGM_SHARE_DENY_WRITE;
+    stat->grfMode = STGM_READ;
     return S_OK;
   }
 
-  // Nothing to change, commit or lock in a read-only range.
+  // Nothing to change, commit or lock in read-only bytes.
   HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return STG_E_ACCESSDENIED; }
   HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
                                    ULARGE_INTEGER*) override {
@@ -109,34 +109,81 @@ class FileRangeStream final : public IStream {
     return E_NOTIMPL;
   }
 
- private:
-  ~FileRangeStream() { CloseHandle(file_); }
+ protected:
+  virtual ~ReadOnlyStream() {
+    if (marshaler_) marshaler_->Release();
+  }
+  // Reads up to size bytes at offset (below count) of the stream's bytes.
+  virtual HRESULT ReadAt(uint64_t offset, BYTE* buffer, ULONG size, ULONG* got) = 0;
 
+ private:
   LONG references_ = 1;
+  IUnknown* marshaler_ = nullptr;
+  const uint64_t count_;
+  uint64_t position_ = 0;
+};
+
+class FileRange final : public ReadOnlyStream {
+ public:
+  FileRange(HANDLE file, uint64_t first, uint64_t count)
+      : ReadOnlyStream(count), file_(file), first_(first) {}
+
+ private:
+  ~FileRange() override { CloseHandle(file_); }
+
+  HRESULT ReadAt(uint64_t offset, BYTE* buffer, ULONG size, ULONG* got) override {
+    // Explicit offsets: the file's own position is never relied on, and
+    // offsets beyond 4 GiB need both halves.
+    const uint64_t at = first_ + offset;
+    OVERLAPPED where = {};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD read = 0;
+    if (!ReadFile(file_, buffer, size, &read, &where)) {
+      const DWORD error = GetLastError();
+      *got = 0;
+      return error == ERROR_HANDLE_EOF ? S_OK : HRESULT_FROM_WIN32(error);
+    }
+    *got = read;
+    return S_OK;
+  }
+
   HANDLE file_;
   uint64_t first_;
-  uint64_t count_;
-  uint64_t position_ = 0;
+};
+
+class Memory final : public ReadOnlyStream {
+ public:
+  explicit Memory(std::string bytes) : ReadOnlyStream(bytes.size()), bytes_(std::move(bytes)) {}
+
+ private:
+  HRESULT ReadAt(uint64_t offset, BYTE* buffer, ULONG size, ULONG* got) override {
+    std::memcpy(buffer, bytes_.data() + offset, size);
+    *got = size;
+    return S_OK;
+  }
+
+  std::string bytes_;
 };
 
 }  // namespace
 
-ComRef<IStream> OpenFileRangeStream(const std::wstring& path, uint64_t first, uint64_t count) {
-  // Shared for reading only, like the mapped files: nobody may change the
-  // bytes while they are being sent.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+ComRef<IStream> FileRangeStream(HANDLE file, uint64_t first, uint64_t count) {
+  if (file == INVALID_HANDLE_VALUE || !file) return nullptr;
   LARGE_INTEGER size = {};
   const bool holdsRange = GetFileSizeEx(file, &size) && size.QuadPart >= 0 &&
                           first <= static_cast<uint64_t>(size.QuadPart) &&
                           count <= static_cast<uint64_t>(size.QuadPart) - first;
-  IStream* stream = holdsRange ? new (std::nothrow) FileRangeStream(file, first, count) : nullptr;
+  IStream* stream = holdsRange ? new (std::nothrow) FileRange(file, first, count) : nullptr;
   if (!stream) {
     CloseHandle(file);
     return nullptr;
   }
   return ComRef<IStream>::Adopt(stream);
+}
+
+ComRef<IStream> MemoryStream(std::string bytes) {
+  return ComRef<IStream>::Adopt(new (std::nothrow) Memory(std::move(bytes)));
 }
 
 }  // namespace kiln

@@ -1,6 +1,6 @@
-// A read-only stream over one byte range of a file, read on demand. It is the
-// body of a range that cannot be copied from a mapped view: a file too large
-// to map in a 32-bit process, or a range too large to hold in memory.
+// The read-only streams the content server hands to WebView2 as bodies. The
+// runtime reads them on a thread of its own, so they are agile: they
+// aggregate the free-threaded marshaler and share nothing with the UI thread.
 #pragma once
 
 #include <windows.h>
@@ -13,10 +13,13 @@
 
 namespace kiln {
 
-// A stream of the count bytes of the file at path (an extended-length path)
-// that start at offset first; null when the file cannot be opened for reading
-// or holds fewer than first + count bytes. The file stays open until the
-// stream is released, readable by others but not writable.
-ComRef<IStream> OpenFileRangeStream(const std::wstring& path, uint64_t first, uint64_t count);
+// The count bytes of file that start at offset first, read on demand. The
+// stream takes the handle over (and closes it when it is released, or at
+// once when it cannot be made); null when file is invalid or holds fewer
+// than first + count bytes.
+ComRef<IStream> FileRangeStream(HANDLE file, uint64_t first, uint64_t count);
+
+// The bytes given; null only when memory runs out.
+ComRef<IStream> MemoryStream(std::string bytes);
 
 }  // namespace kiln

@@ -1,43 +1,36 @@
 #include "webview/content_bodies_win.h"
 
-#include <shlwapi.h>
+#include <new>
+#include <string>
 
-#include <climits>
-
+#include "webview/byte_streams_win.h"
 #include "webview/content_answer.h"
-#include "webview/file_range_stream_win.h"
+#include "webview/view_copy_win.h"
 
 namespace kiln {
 
-ComRef<IStream> NotFoundBody() {
-  return ComRef<IStream>::Adopt(SHCreateMemStream(
-      reinterpret_cast<const BYTE*>(kNotFoundText.data()), static_cast<UINT>(kNotFoundText.size())));
-}
+ComRef<IStream> NotFoundBody() { return MemoryStream(std::string(kNotFoundText)); }
 
-ComRef<IStream> WholeFileBody(const std::wstring& path) {
-  // Other readers, the content server's own mappings included, may open the
-  // file meanwhile; writers may not, so the bytes sent are the bytes counted
-  // in Content-Length.
-  ComRef<IStream> stream;
-  if (FAILED(SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_WRITE, 0,
-                                    FALSE, nullptr, stream.Put()))) {
-    return nullptr;
-  }
-  return stream;
-}
-
-ComRef<IStream> RangeBody(const MappedFile* mapped, const std::wstring& path, uint64_t first,
-                          uint64_t count) {
-  // A view that no longer holds the range (the file shrank before it was
+ComRef<IStream> RangeBody(const MappedFile* mapped, HANDLE file, uint64_t first, uint64_t count,
+                          bool* viewFailed) {
+  *viewFailed = false;
+  // A view that no longer holds the range (the file grew since it was
   // mapped) is never read past its end.
-  if (mapped && mapped->view && first <= mapped->size && count <= mapped->size - first &&
-      count <= UINT_MAX) {
-    const BYTE* start = static_cast<const BYTE*>(mapped->view) + static_cast<size_t>(first);
-    if (IStream* copy = SHCreateMemStream(start, static_cast<UINT>(count))) {
-      return ComRef<IStream>::Adopt(copy);
+  if (mapped && mapped->view && first <= mapped->size && count <= mapped->size - first) {
+    std::string bytes;
+    try {
+      bytes.resize(static_cast<size_t>(count));
+    } catch (const std::bad_alloc&) {
+      return FileRangeStream(file, first, count);
     }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (!CopyFromView(bytes.data(), static_cast<const char*>(mapped->view) + first, bytes.size())) {
+      *viewFailed = true;
+      return nullptr;
+    }
+    return MemoryStream(std::move(bytes));
   }
-  return OpenFileRangeStream(path, first, count);
+  return FileRangeStream(file, first, count);
 }
 
 }  // namespace kiln

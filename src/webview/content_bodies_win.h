@@ -5,7 +5,6 @@
 #include <objidl.h>
 
 #include <cstdint>
-#include <string>
 
 #include "webview/mapped_file_win.h"
 #include "webview/webview2/com_ref.h"
@@ -15,14 +14,11 @@ namespace kiln {
 // The 14 bytes "File not found"; null only when memory runs out.
 ComRef<IStream> NotFoundBody();
 
-// A stream on the whole file at path (extended-length), or null when it
-// cannot be opened.
-ComRef<IStream> WholeFileBody(const std::wstring& path);
-
-// The count bytes at offset first: copied from the mapped view when there is
-// one that holds them, else read from the file on demand; null when neither
-// works.
-ComRef<IStream> RangeBody(const MappedFile* mapped, const std::wstring& path, uint64_t first,
-                          uint64_t count);
+// The count bytes at offset first of file, which the body takes over: copied
+// from the mapped view when there is one that holds them, else read from the
+// file on demand. Null when the bytes cannot be had; viewFailed then tells
+// whether reading the view failed, so that it can be given up.
+ComRef<IStream> RangeBody(const MappedFile* mapped, HANDLE file, uint64_t first, uint64_t count,
+                          bool* viewFailed);
 
 }  // namespace kiln

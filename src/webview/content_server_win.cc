@@ -6,43 +6,16 @@
 #include <string_view>
 #include <utility>
 
-#include "common/paths.h"
 #include "common/text_win.h"
+#include "webview/byte_streams_win.h"
 #include "webview/content_answer.h"
 #include "webview/content_bodies_win.h"
+#include "webview/content_folder_win.h"
 #include "webview/kiln_web_view.h"
-#include "webview/request_path.h"
 #include "webview/webview2/co_task_string.h"
 
 namespace kiln {
 namespace {
-
-std::wstring ContentFileWidePath(const std::string& contentFolder, const std::string& relative) {
-  return ToExtendedPath(Utf8ToWide(ContentFilePath(contentFolder, relative)));
-}
-
-// www as the core asks about it: through extended-length paths, so Windows
-// resolves nothing the core has not already checked.
-class ContentFolderFiles final : public ContentFiles {
- public:
-  explicit ContentFolderFiles(std::string folder) : folder_(std::move(folder)) {}
-
-  FileFacts Examine(const std::string& relativePath) override {
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(ContentFileWidePath(folder_, relativePath).c_str(),
-                              GetFileExInfoStandard, &data)) {
-      return FileFacts{};
-    }
-    FileFacts facts;
-    facts.exists = true;
-    facts.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return facts;
-  }
-
- private:
-  std::string folder_;
-};
 
 // The Range header's value when the request has one the runtime hands over.
 // One it cannot hand over counts as absent: the whole file answers any range
@@ -74,23 +47,31 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
     }
 
     const std::string contentFolder = exeFolder + contentSubfolder;
-    ContentFolderFiles files(contentFolder);
+    if (contentFolderFinalPath.empty()) contentFolderFinalPath = FinalFolderPath(contentFolder);
+    ContentFolderFiles files(contentFolder, contentFolderFinalPath);
     std::optional<std::string_view> rangeValue;
     if (range) rangeValue = *range;
     ContentAnswer answer =
         AnswerContentRequest(WideToUtf8(uri.Get()), originPrefix, rangeValue, files);
 
     ComRef<IStream> body;
-    if (answer.body == ContentBody::NotFoundText) {
-      body = NotFoundBody();
-    } else if (answer.body != ContentBody::None) {
-      const std::wstring path = ContentFileWidePath(contentFolder, answer.filePath);
-      if (answer.body == ContentBody::WholeFile) {
-        body = WholeFileBody(path);
-      } else {
-        body = RangeBody(MapContentFile(answer.filePath, path), path, answer.rangeFirst,
-                         answer.rangeCount);
+    switch (answer.body) {
+      case ContentBody::NotFoundText:
+        body = NotFoundBody();
+        break;
+      case ContentBody::WholeFile:
+        body = FileRangeStream(files.TakeFile(), 0, answer.fileSize);
+        break;
+      case ContentBody::FileRange: {
+        const std::wstring path = ContentFileWidePath(contentFolder, answer.filePath);
+        bool viewFailed = false;
+        body = RangeBody(MapContentFile(files.identity(), path), files.TakeFile(),
+                         answer.rangeFirst, answer.rangeCount, &viewFailed);
+        if (viewFailed) ForgetMappedFile(files.identity());
+        break;
       }
+      case ContentBody::None:
+        break;
     }
     // A file found but not readable is the server's failure, never a
     // success without its bytes.

@@ -1,5 +1,6 @@
 // The content server's mapped files: mapped on the first range request that
-// needs a view, kept for the rest of the run, released at teardown.
+// needs a view, kept for the rest of the run (unless reading the view
+// fails), released at teardown.
 #include <utility>
 
 #include "webview/kiln_web_view.h"
@@ -15,34 +16,47 @@ void CloseMappedFile(const MappedFile& mapped) {
 
 }  // namespace
 
-const MappedFile* KilnWebView::MapContentFile(const std::string& key,
+const MappedFile* KilnWebView::MapContentFile(const FileIdentity& identity,
                                               const std::wstring& fullPath) {
-  const auto known = mappedFiles.find(key);
+  const auto known = mappedFiles.find(identity);
   if (known != mappedFiles.end()) return &known->second;
 
   MappedFile mapped;
   mapped.file = CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (mapped.file == INVALID_HANDLE_VALUE) return nullptr;
-  LARGE_INTEGER size = {};
+  BY_HANDLE_FILE_INFORMATION information = {};
+  // The name may lead elsewhere by now (a file replaced since it was looked
+  // at): only the file asked for is mapped under its identity.
+  const bool sameFile = GetFileInformationByHandle(mapped.file, &information) &&
+                        IdentityOf(information) == identity;
+  const uint64_t size =
+      (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
   // An empty file has nothing to map (and no range to serve).
-  if (GetFileSizeEx(mapped.file, &size) && size.QuadPart > 0) {
+  if (sameFile && size > 0) {
     mapped.mapping = CreateFileMappingW(mapped.file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   }
-  // A whole view of a large file does not fit in a 32-bit process: the
+  // A whole view of a large file may not fit in a 32-bit process: the
   // caller then reads the range from the file instead.
   if (mapped.mapping) mapped.view = MapViewOfFile(mapped.mapping, FILE_MAP_READ, 0, 0, 0);
   if (!mapped.view) {
     CloseMappedFile(mapped);
     return nullptr;
   }
-  mapped.size = static_cast<uint64_t>(size.QuadPart);
+  mapped.size = size;
   try {
-    return &mappedFiles.emplace(key, mapped).first->second;
+    return &mappedFiles.emplace(identity, mapped).first->second;
   } catch (...) {
     CloseMappedFile(mapped);
     throw;
   }
+}
+
+void KilnWebView::ForgetMappedFile(const FileIdentity& identity) {
+  const auto known = mappedFiles.find(identity);
+  if (known == mappedFiles.end()) return;
+  CloseMappedFile(known->second);
+  mappedFiles.erase(known);
 }
 
 void KilnWebView::ReleaseMappedFiles() {

@@ -358,7 +358,7 @@ TEST(ContentTraversal, PackageJsonBesideWwwIsNeverReached) {
 // ---------------------------------------------------------------------------
 // Which files stay open, and what other programs may do with them meanwhile.
 
-TEST(ContentFileSharing, MappedFilesKeepWritersOutUntilExitAndFileErrorsAre500) {
+TEST(ContentFileSharing, MappedFilesKeepWritersOutButFilesOthersWriteAreServed) {
   TestApp app("ContentFileSharing");
   BundleApp(app);
   app.WriteFile("www/index.html", kStartPage);
@@ -375,7 +375,13 @@ TEST(ContentFileSharing, MappedFilesKeepWritersOutUntilExitAndFileErrorsAre500) 
       // A range that covers the file is streamed from it and nothing stays open.
       Request("media/streamed.mp3", "bytes=0-"),
       OpenFile(app, streamed, "write"),
-      // While that writer holds the file it can be neither streamed nor read.
+      // A file another program keeps open for writing (a save file, say) is
+      // served all the same, whole or in part.
+      Request("media/streamed.mp3"),
+      Request("media/streamed.mp3", "bytes=0-99"),
+      Step("close-files"),
+      // One that lets no reader in cannot be served: the server failed.
+      OpenFile(app, streamed, "exclusive"),
       Request("media/streamed.mp3"),
       Request("media/streamed.mp3", "bytes=0-99"),
       Step("close-files"),
@@ -387,7 +393,7 @@ TEST(ContentFileSharing, MappedFilesKeepWritersOutUntilExitAndFileErrorsAre500) 
   ExpectCleanRun(run);
 
   const std::vector<json> opened = run.Events("open-file");
-  ASSERT_EQ(opened.size(), 6u);
+  ASSERT_EQ(opened.size(), 7u);
   constexpr int kSharingViolation = 32;
   EXPECT_EQ(opened[0]["opened"], false) << "a mapped file refuses writers";
   EXPECT_EQ(opened[0]["error"], kSharingViolation);
@@ -395,11 +401,12 @@ TEST(ContentFileSharing, MappedFilesKeepWritersOutUntilExitAndFileErrorsAre500) 
   EXPECT_EQ(opened[1]["error"], kSharingViolation);
   EXPECT_EQ(opened[2]["opened"], true) << "but lets readers in";
   EXPECT_EQ(opened[3]["opened"], true) << "a streamed file is let go once read";
-  EXPECT_EQ(opened[4]["opened"], true) << "at exit the mapped file is released";
-  EXPECT_EQ(opened[5]["opened"], true);
+  EXPECT_EQ(opened[4]["opened"], true) << "nothing of Kiln's holds it open";
+  EXPECT_EQ(opened[5]["opened"], true) << "at exit the mapped file is released";
+  EXPECT_EQ(opened[6]["opened"], true);
 
   const std::vector<json> responses = run.Events("response");
-  ASSERT_EQ(responses.size(), 6u);
+  ASSERT_EQ(responses.size(), 8u);
   const Lines head = {kNoStore, "Content-Type: audio/mpeg", kAcceptRanges};
   Lines first100 = head;
   first100.push_back("Content-Range: bytes 0-99/1000");
@@ -408,9 +415,47 @@ TEST(ContentFileSharing, MappedFilesKeepWritersOutUntilExitAndFileErrorsAre500) 
   EXPECT_EQ(responses[2]["status"], 206);
   Lines whole = head;
   whole.push_back("Content-Length: 1000");
-  ExpectAnswer(responses[3], 500, "Internal Server Error", whole, std::nullopt);
-  ExpectAnswer(responses[4], 500, "Internal Server Error", first100, std::nullopt);
-  ExpectAnswer(responses[5], 206, "Partial Content", first100, Pattern(1000, 5).substr(0, 100));
+  ExpectAnswer(responses[3], 200, "OK", whole, Pattern(1000, 5));
+  ExpectAnswer(responses[4], 206, "Partial Content", first100, Pattern(1000, 5).substr(0, 100));
+  Lines failed = head;
+  failed.push_back("Content-Length: 0");
+  ExpectAnswer(responses[5], 500, "Internal Server Error", failed, std::nullopt);
+  ExpectAnswer(responses[6], 500, "Internal Server Error", failed, std::nullopt);
+  ExpectAnswer(responses[7], 206, "Partial Content", first100, Pattern(1000, 5).substr(0, 100));
+}
+
+// Links and junctions inside www may lead anywhere; only what lies inside www
+// is served, and with the size of the file the link leads to.
+TEST(ContentLinks, LinksLeadingOutOfWwwAreNotFoundAndThoseInsideAreServed) {
+  TestApp app("ContentLinks");
+  BundleApp(app);
+  app.WriteFile("www/index.html", kStartPage);
+  app.WriteFile("www/media/song.ogg", Pattern(1000, 6));
+  app.WriteFile("secret.txt", "outside www");
+  app.WriteFile("photos/me.png", Pattern(300, 7));
+  fs::create_symlink(app.Path("secret.txt"), app.Path("www/secret.txt"));
+  fs::create_directory_symlink(app.Path("photos"), app.Path("www/photos"));
+  fs::create_symlink("media/song.ogg", app.Path("www/theme.ogg"));
+  fs::create_directory_symlink("media", app.Path("www/music"));
+  const json steps = {
+      Request("secret.txt"), Request("secret.txt", "bytes=0-1"), Request("photos/me.png"),
+      Request("theme.ogg"),  Request("theme.ogg", "bytes=10-19"), Request("music/song.ogg"),
+      Step("end"),
+  };
+  const StandInRun run = RunWithStandIn(app, {{"steps", steps}});
+  ExpectCleanRun(run);
+  const std::vector<json> responses = run.Events("response");
+  ASSERT_EQ(responses.size(), 7u);
+  for (size_t i = 1; i <= 3; ++i) ExpectNotFound(responses[i]);
+  const Lines head = {kNoStore, "Content-Type: audio/ogg", kAcceptRanges};
+  Lines whole = head;
+  whole.push_back("Content-Length: 1000");
+  ExpectAnswer(responses[4], 200, "OK", whole, Pattern(1000, 6));
+  Lines part = head;
+  part.push_back("Content-Range: bytes 10-19/1000");
+  part.push_back("Content-Length: 10");
+  ExpectAnswer(responses[5], 206, "Partial Content", part, Pattern(1000, 6).substr(10, 10));
+  ExpectAnswer(responses[6], 200, "OK", whole, Pattern(1000, 6));
 }
 
 }  // namespace

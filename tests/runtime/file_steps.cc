@@ -18,13 +18,17 @@ DWORD AccessNamed(const std::string& access) {
   return GENERIC_READ;
 }
 
+// "exclusive" reads and lets nobody else in; every other access shares all.
+DWORD SharingFor(const std::string& access) {
+  return access == "exclusive" ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+}
+
 }  // namespace
 
 void OpenFileStep(const nlohmann::json& step) {
   const std::string path = step.value("path", "");
   const std::string access = step.value("access", "read");
-  HANDLE file = CreateFileW(Wide(path).c_str(), AccessNamed(access),
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE file = CreateFileW(Wide(path).c_str(), AccessNamed(access), SharingFor(access), nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (file != INVALID_HANDLE_VALUE) g_open.push_back(file);

@@ -1,5 +1,6 @@
 // The content server's bodies and mapped files on real files: which bytes a
-// body holds, where they come from, and who else may open the file meanwhile.
+// body holds, where they come from, who else may open the file meanwhile, and
+// which threads may read it.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -7,13 +8,15 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "../common/test_bytes.h"
 #include "app/app_config.h"
 #include "common/paths.h"
+#include "webview/byte_streams_win.h"
 #include "webview/content_bodies_win.h"
-#include "webview/file_range_stream_win.h"
 #include "webview/kiln_web_view.h"
+#include "webview/view_copy_win.h"
 
 namespace kiln {
 namespace {
@@ -70,6 +73,28 @@ DWORD OpenError(const std::wstring& path, DWORD access) {
   return 0;
 }
 
+// Opened for reading as the content server opens what it serves.
+HANDLE OpenForReading(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+FileIdentity IdentityOfFile(const std::wstring& path) {
+  HANDLE file = OpenForReading(path);
+  BY_HANDLE_FILE_INFORMATION information = {};
+  EXPECT_TRUE(GetFileInformationByHandle(file, &information));
+  CloseHandle(file);
+  return IdentityOf(information);
+}
+
+ComRef<IStream> Range(const MappedFile* mapped, const std::wstring& path, uint64_t first,
+                      uint64_t count) {
+  bool viewFailed = false;
+  ComRef<IStream> body = RangeBody(mapped, OpenForReading(path), first, count, &viewFailed);
+  EXPECT_FALSE(viewFailed);
+  return body;
+}
+
 class ContentFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,7 +110,7 @@ class ContentFileTest : public ::testing::Test {
 };
 
 TEST_F(ContentFileTest, RangeStreamReadsExactlyItsBytesInPiecesOfAnySize) {
-  ComRef<IStream> stream = OpenFileRangeStream(path_, 100, 250);
+  ComRef<IStream> stream = FileRangeStream(OpenForReading(path_), 100, 250);
   ASSERT_TRUE(stream);
   EXPECT_EQ(ReadAll(stream.Get(), 7), bytes_.substr(100, 250));
 
@@ -114,10 +139,10 @@ TEST_F(ContentFileTest, RangeStreamReadsExactlyItsBytesInPiecesOfAnySize) {
 }
 
 TEST_F(ContentFileTest, RangeStreamRefusesMissingFilesAndRangesPastTheEnd) {
-  EXPECT_FALSE(OpenFileRangeStream(TempPath(L"kiln no such file.bin"), 0, 1));
-  EXPECT_FALSE(OpenFileRangeStream(path_, 900, 101)) << "the file shrank below the range";
-  EXPECT_FALSE(OpenFileRangeStream(path_, 1001, 0));
-  ComRef<IStream> last = OpenFileRangeStream(path_, 999, 1);
+  EXPECT_FALSE(FileRangeStream(OpenForReading(TempPath(L"kiln no such file.bin")), 0, 1));
+  EXPECT_FALSE(FileRangeStream(OpenForReading(path_), 900, 101)) << "the file shrank below it";
+  EXPECT_FALSE(FileRangeStream(OpenForReading(path_), 1001, 0));
+  ComRef<IStream> last = FileRangeStream(OpenForReading(path_), 999, 1);
   ASSERT_TRUE(last);
   EXPECT_EQ(ReadAll(last.Get()), bytes_.substr(999));
 }
@@ -129,71 +154,124 @@ TEST_F(ContentFileTest, RangeBodyCopiesFromAViewThatHoldsTheRangeElseReadsTheFil
   mapped.view = view.data();
   mapped.size = view.size();
 
-  ComRef<IStream> copied = RangeBody(&mapped, path_, 100, 100);
+  ComRef<IStream> copied = Range(&mapped, path_, 100, 100);
   ASSERT_TRUE(copied);
   view.replace(100, 100, 100, 'x');
   EXPECT_EQ(ReadAll(copied.Get()), Pattern(1000, 100).substr(100, 100))
       << "a copy, taken when the body was made";
 
   mapped.size = 150;  // a view that ends inside the range is not read past
-  ComRef<IStream> read = RangeBody(&mapped, path_, 100, 100);
+  ComRef<IStream> read = Range(&mapped, path_, 100, 100);
   ASSERT_TRUE(read);
   EXPECT_EQ(ReadAll(read.Get()), bytes_.substr(100, 100));
 
-  ComRef<IStream> unmapped = RangeBody(nullptr, path_, 500, 500);
+  ComRef<IStream> unmapped = Range(nullptr, path_, 500, 500);
   ASSERT_TRUE(unmapped);
   EXPECT_EQ(ReadAll(unmapped.Get()), bytes_.substr(500));
-  EXPECT_FALSE(RangeBody(nullptr, TempPath(L"kiln no such file.bin"), 0, 10));
+  EXPECT_FALSE(Range(nullptr, TempPath(L"kiln no such file.bin"), 0, 10));
 }
 
-TEST_F(ContentFileTest, WholeFileBodyLetsReadersInAndKeepsWritersOut) {
-  ComRef<IStream> body = WholeFileBody(path_);
+TEST_F(ContentFileTest, AViewThatCannotBeReadFailsTheBodyNotTheHost) {
+  // Reserved address space faults on every read, as a view does whose disk
+  // has gone away.
+  void* gone = VirtualAlloc(nullptr, 1 << 16, MEM_RESERVE, PAGE_NOACCESS);
+  ASSERT_NE(gone, nullptr);
+  MappedFile mapped;
+  mapped.view = gone;
+  mapped.size = 1 << 16;
+  bool viewFailed = false;
+  EXPECT_FALSE(RangeBody(&mapped, OpenForReading(path_), 4096, 100, &viewFailed));
+  EXPECT_TRUE(viewFailed);
+  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "the file is let go all the same";
+
+  // Faults outside the bytes asked for are none of the copy's business, and
+  // the copy works again once one has failed.
+  char to[16] = {};
+  EXPECT_TRUE(CopyFromView(to, bytes_.data() + 10, sizeof(to)));
+  EXPECT_EQ(std::string(to, sizeof(to)), bytes_.substr(10, 16));
+  VirtualFree(gone, 0, MEM_RELEASE);
+}
+
+TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
+  // WebView2 reads bodies on a thread of its own: marshaled to a
+  // multithreaded apartment, a body must arrive as the same object, not as
+  // a proxy that calls back into the UI thread.
+  ComRef<IStream> bodies[] = {FileRangeStream(OpenForReading(path_), 0, 1000), NotFoundBody()};
+  for (ComRef<IStream>& body : bodies) {
+    ASSERT_TRUE(body);
+    IStream* marshaled = nullptr;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IStream, body.Get(), &marshaled), S_OK);
+    IStream* unmarshaled = nullptr;
+    std::string read;
+    std::thread reader([&] {
+      CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      if (SUCCEEDED(CoGetInterfaceAndReleaseStream(marshaled, IID_IStream,
+                                                   reinterpret_cast<void**>(&unmarshaled)))) {
+        read = ReadAll(unmarshaled);
+      }
+      CoUninitialize();
+    });
+    reader.join();
+    EXPECT_EQ(unmarshaled, body.Get());
+    if (unmarshaled) unmarshaled->Release();
+    EXPECT_FALSE(read.empty());
+  }
+}
+
+TEST_F(ContentFileTest, AStreamedFileLetsWritersInAndCanBeMappedMeanwhile) {
+  ComRef<IStream> body = FileRangeStream(OpenForReading(path_), 0, bytes_.size());
   ASSERT_TRUE(body);
-  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  EXPECT_EQ(OpenError(path_, GENERIC_READ), 0u);
+  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
   {
-    // The content server maps a file while a stream on it may still be read.
     KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
-    EXPECT_NE(host.MapContentFile("content.bin", path_), nullptr);
+    EXPECT_NE(host.MapContentFile(IdentityOfFile(path_), path_), nullptr);
   }
   EXPECT_EQ(ReadAll(body.Get()), bytes_);
   body.Reset();
-  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
 
-  EXPECT_FALSE(WholeFileBody(TempPath(L"kiln no such file.bin")));
   const std::wstring empty = TempPath(L"kiln empty.bin");
   WriteWholeFile(empty, "");
-  ComRef<IStream> nothing = WholeFileBody(empty);
+  ComRef<IStream> nothing = FileRangeStream(OpenForReading(empty), 0, 0);
   ASSERT_TRUE(nothing);
   EXPECT_EQ(ReadAll(nothing.Get()), "");
   nothing.Reset();
   DeleteFileW(empty.c_str());
 }
 
-TEST_F(ContentFileTest, MappedFilesAreMappedOnceKeptAndReleased) {
+TEST_F(ContentFileTest, MappedFilesAreMappedOncePerFileKeptAndReleased) {
   const std::wstring empty = TempPath(L"kiln empty.bin");
   WriteWholeFile(empty, "");
+  const FileIdentity identity = IdentityOfFile(path_);
   {
     KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
-    const MappedFile* mapped = host.MapContentFile("media/a.bin", path_);
+    const MappedFile* mapped = host.MapContentFile(identity, path_);
     ASSERT_NE(mapped, nullptr);
     EXPECT_EQ(mapped->size, bytes_.size());
     EXPECT_EQ(std::string(static_cast<const char*>(mapped->view), bytes_.size()), bytes_);
-    EXPECT_EQ(host.MapContentFile("media/a.bin", path_), mapped) << "the same view again";
+    EXPECT_EQ(host.MapContentFile(identity, path_), mapped) << "the same view again";
+    EXPECT_EQ(host.MapContentFile(identity, TempPath(L"KILN CONTENT \u00c9.BIN")), mapped)
+        << "whatever name reached the file";
     EXPECT_EQ(OpenError(path_, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(OpenError(path_, DELETE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(OpenError(path_, GENERIC_READ), 0u);
 
-    EXPECT_EQ(host.MapContentFile("gone.bin", TempPath(L"kiln no such file.bin")), nullptr);
-    EXPECT_EQ(host.MapContentFile("empty.bin", empty), nullptr);
+    EXPECT_EQ(host.MapContentFile(IdentityOfFile(empty), empty), nullptr);
+    EXPECT_EQ(host.MapContentFile(FileIdentity{1, 2}, TempPath(L"kiln no such file.bin")), nullptr);
+    EXPECT_EQ(host.MapContentFile(FileIdentity{1, 2}, path_), nullptr)
+        << "a name that no longer leads to the file looked at";
     EXPECT_EQ(host.mappedFiles.size(), 1u) << "only files that were mapped are kept";
     EXPECT_EQ(OpenError(empty, GENERIC_WRITE), 0u) << "a failed mapping leaves nothing open";
 
+    host.ForgetMappedFile(identity);
+    EXPECT_TRUE(host.mappedFiles.empty());
+    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
+
+    host.MapContentFile(identity, path_);
     host.ReleaseMappedFiles();
     EXPECT_TRUE(host.mappedFiles.empty());
     EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
 
-    host.MapContentFile("media/a.bin", path_);
+    host.MapContentFile(identity, path_);
     EXPECT_EQ(OpenError(path_, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   }
   EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "the host releases what is left as it goes";
@@ -217,7 +295,7 @@ TEST(LargeContentFileTest, RangesBeyondFourGibibytesComeFromTheirOffset) {
   WriteAt(file, kFourGiB + 100, "high");
   CloseHandle(file);
 
-  ComRef<IStream> high = RangeBody(nullptr, path, kFourGiB + 98, 8);
+  ComRef<IStream> high = Range(nullptr, path, kFourGiB + 98, 8);
   ASSERT_TRUE(high);
   EXPECT_EQ(ReadAll(high.Get()), std::string("\0\0high\0\0", 8));
   STATSTG stat = {};
@@ -225,11 +303,11 @@ TEST(LargeContentFileTest, RangesBeyondFourGibibytesComeFromTheirOffset) {
   EXPECT_EQ(stat.cbSize.QuadPart, 8u);
   high.Reset();
 
-  ComRef<IStream> tail = RangeBody(nullptr, path, end.QuadPart - 3, 3);
+  ComRef<IStream> tail = Range(nullptr, path, end.QuadPart - 3, 3);
   ASSERT_TRUE(tail);
   EXPECT_EQ(ReadAll(tail.Get()), std::string(3, '\0'));
   tail.Reset();
-  EXPECT_FALSE(RangeBody(nullptr, path, end.QuadPart - 3, 4));
+  EXPECT_FALSE(Range(nullptr, path, end.QuadPart - 3, 4));
   DeleteFileW(path.c_str());
 }
 

@@ -1,0 +1,50 @@
+// www as the content server's answers see it, on Windows: names opened
+// through extended-length paths, so that Windows resolves nothing the core
+// has not already checked, and only what really lies inside www.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "webview/content_answer.h"
+#include "webview/mapped_file_win.h"
+
+namespace kiln {
+
+// The extended-length path of a file relative to www (UTF-8, "/" separators).
+std::wstring ContentFileWidePath(const std::string& contentFolder, const std::string& relative);
+
+// Where the folder really is, links and junctions resolved; empty when
+// Windows cannot tell.
+std::wstring FinalFolderPath(const std::string& folder);
+
+// Whatever a name opens must lie inside www: a link or junction inside www
+// may lead to files inside it, never out. The file found last stays open
+// for its body, so the bytes sent are those of the file measured.
+class ContentFolderFiles final : public ContentFiles {
+ public:
+  // folderFinalPath: FinalFolderPath of folder; when empty nothing is
+  // checked beyond the names.
+  ContentFolderFiles(std::string folder, std::wstring folderFinalPath);
+  ~ContentFolderFiles() override;
+  ContentFolderFiles(const ContentFolderFiles&) = delete;
+  ContentFolderFiles& operator=(const ContentFolderFiles&) = delete;
+
+  FileFacts Examine(const std::string& relativePath) override;
+
+  // The file found last, open for reading, for the caller to take over;
+  // INVALID_HANDLE_VALUE when it could not be opened for reading.
+  HANDLE TakeFile();
+  const FileIdentity& identity() const { return identity_; }
+
+ private:
+  void CloseFile();
+
+  std::string folder_;
+  std::wstring folderFinalPath_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  FileIdentity identity_;
+};
+
+}  // namespace kiln
