@@ -547,6 +547,94 @@ TEST_F(ChromiumRuntimeTest, ModulesWasmFontsImagesJsonAndSeekingVideoLoadThrough
   EXPECT_GE(ranges, 1) << "the video was read by ranges";
 }
 
+// The clip with padding between its EBML header and its segment: the same
+// video, every frame of which lies beyond the first answers of a range cap.
+std::string PaddedClip(const std::string& clip, uint64_t padding) {
+  // The header's size follows its four-byte id as a variable-length integer.
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(clip.at(at)); };
+  size_t length = 1;
+  while (!(byte(4) & (0x80 >> (length - 1)))) ++length;
+  uint64_t size = byte(4) & (0xFF >> length);
+  for (size_t i = 1; i < length; ++i) size = (size << 8) | byte(4 + i);
+  const size_t headerEnd = 4 + length + size;
+  // A Void element (id 0xEC) with an eight-byte size.
+  std::string pad = "\xEC\x01";
+  for (int shift = 48; shift >= 0; shift -= 8) pad += static_cast<char>((padding >> shift) & 0xFF);
+  pad.append(padding, '\0');
+  return clip.substr(0, headerEnd) + pad + clip.substr(headerEnd);
+}
+
+constexpr char kLargeVideoPage[] = R"(<!doctype html><meta charset="utf-8"><title>large video</title>
+<video id="video" muted></video>
+<script>
+const report = (what, details) => chrome.webview.postMessage(Object.assign({ what }, details));
+(async () => {
+  try {
+    const answer = await fetch('big.webm', { headers: { Range: 'bytes=1000-' } });
+    const body = await answer.arrayBuffer();
+    report('fetch', { status: answer.status, range: answer.headers.get('content-range'),
+                      length: answer.headers.get('content-length'), bytes: body.byteLength });
+    const video = document.getElementById('video');
+    video.src = 'big.webm';
+    await new Promise((resolve, reject) => {
+      video.onloadedmetadata = resolve;
+      video.onerror = () => reject(new Error('video error ' + (video.error && video.error.code)));
+    });
+    const times = [];
+    for (const target of [2.0, 3.8, 0.5, 2.0, 3.8]) {
+      video.currentTime = target;
+      await new Promise((resolve) => (video.onseeked = resolve));
+      times.push(video.currentTime);
+    }
+    await video.play();
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    report('video', { duration: video.duration, times, playing: !video.paused });
+  } catch (error) {
+    report('video', { error: String(error) });
+  }
+})();
+</script>)";
+
+TEST_F(ChromiumRuntimeTest, AVideoLargerThanOneRangeAnswerPlaysAndSeeks) {
+  const std::string clip =
+      ReadBinary(fs::path(KILN_SOURCE_DIR) / "tests" / "integration" / "data" / "clip.webm");
+  ASSERT_FALSE(clip.empty());
+  const std::string big = PaddedClip(clip, 16u << 20);
+  auto app = MakeApp("large-video", {{"index.html", kLargeVideoPage}, {"big.webm", big}});
+  const StandInRun run = Run(*app, {Step("await", {{"event", "message"}, {"count", 2}}), Step("end")});
+  ExpectCleanRun(run);
+  std::map<std::string, json> reports;
+  for (const json& report : PageReports(run)) reports[report.value("what", "")] = report;
+
+  // A fetch gets what the headers say: the first bytes of what it asked for.
+  const std::string size = std::to_string(big.size());
+  EXPECT_EQ(reports["fetch"]["status"], 206);
+  EXPECT_EQ(reports["fetch"]["range"], "bytes 1000-4195303/" + size);
+  EXPECT_EQ(reports["fetch"]["length"], "4194304");
+  EXPECT_EQ(reports["fetch"]["bytes"], 4194304);
+
+  const json video = reports["video"];
+  ASSERT_FALSE(video.contains("error")) << video;
+  EXPECT_NEAR(video["duration"].get<double>(), 4.0, 0.2);
+  const double targets[] = {2.0, 3.8, 0.5, 2.0, 3.8};
+  ASSERT_EQ(video["times"].size(), 5u);
+  for (size_t i = 0; i < 5; ++i) EXPECT_NEAR(video["times"][i].get<double>(), targets[i], 0.01);
+
+  // Every answer the browser read stayed within the cap, and the video
+  // needed more than one to reach its frames.
+  int ranges = 0;
+  for (const json& response : run.Events("response")) {
+    if (response.value("uri", "").find("big.webm") == std::string::npos) continue;
+    EXPECT_EQ(response["status"], 206);
+    for (const json& line : response["headers"]) {
+      const std::string text = line;
+      if (text.rfind("Content-Length: ", 0) == 0) EXPECT_LE(std::stoull(text.substr(16)), 4194304u);
+    }
+    ++ranges;
+  }
+  EXPECT_GE(ranges, 3);
+}
+
 // Script for the evaluate step: runs start, waits up to 10 s for condition
 // to hold, then gives result.
 std::string AwaitInPage(const std::string& start, const std::string& condition, const std::string& result) {
