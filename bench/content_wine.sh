@@ -7,6 +7,7 @@
 # each against a baseline in the same run: the same bytes read with plain
 # file reads (CreateFileW/ReadFile) by content_baseline.exe under the same Wine.
 # Every pass runs ROUNDS times after one warm-up; the median is printed.
+# KILN_EXE names another kiln.exe to measure (an older build, say).
 # Run after scripts/build.sh; prints figures, asserts nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,7 +26,7 @@ trap kiln_wine_stop EXIT
 
 app=build/bench/content
 rm -rf "$app" && mkdir -p "$app/www/small" "$app/www/media" "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
-cp "$KILN_WIN_BUILD"/src/kiln.exe "$app/"
+cp "${KILN_EXE:-$KILN_WIN_BUILD/src/kiln.exe}" "$app/kiln.exe"
 cp "$KILN_WIN_BUILD"/tests/runtime/EmbeddedBrowserWebView.dll "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
 echo '{"name": "kiln-content-bench", "settings": {"distribution-mode": "fixed"}}' >"$app/package.json"
 echo '<!doctype html><p>bench</p>' >"$app/www/index.html"
