@@ -17,8 +17,15 @@ HANDLE OpenShared(const std::wstring& path, DWORD access) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The path a handle really names, links and junctions resolved; empty when
-// Windows cannot tell.
+bool IsWithin(const std::wstring& path, const std::wstring& folder) {
+  return path.size() >= folder.size() &&
+         CompareStringOrdinal(path.data(), static_cast<int>(folder.size()), folder.data(),
+                              static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL &&
+         (path.size() == folder.size() || path[folder.size()] == L'\\');
+}
+
+}  // namespace
+
 std::wstring FinalPathOf(HANDLE handle) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -31,15 +38,6 @@ std::wstring FinalPathOf(HANDLE handle) {
     if (fits) return path;
   }
 }
-
-bool IsWithin(const std::wstring& path, const std::wstring& folder) {
-  return path.size() >= folder.size() &&
-         CompareStringOrdinal(path.data(), static_cast<int>(folder.size()), folder.data(),
-                              static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL &&
-         (path.size() == folder.size() || path[folder.size()] == L'\\');
-}
-
-}  // namespace
 
 std::wstring ContentFileWidePath(const std::string& contentFolder, const std::string& relative) {
   return ToExtendedPath(Utf8ToWide(ContentFilePath(contentFolder, relative)));
@@ -60,28 +58,30 @@ ContentFolderFiles::~ContentFolderFiles() { CloseFile(); }
 
 FileFacts ContentFolderFiles::Examine(const std::string& relativePath) {
   CloseFile();
+  finalPath_.clear();
   const std::wstring path = ContentFileWidePath(folder_, relativePath);
   HANDLE handle = OpenShared(path, GENERIC_READ);
-  bool readable = handle != INVALID_HANDLE_VALUE;
+  const bool readable = handle != INVALID_HANDLE_VALUE;
   // A file that another program holds without letting readers in is there
   // all the same: its answer is the server's failure, not a 404.
   if (!readable && GetLastError() == ERROR_SHARING_VIOLATION) {
     handle = OpenShared(path, FILE_READ_ATTRIBUTES);
   }
   if (handle == INVALID_HANDLE_VALUE) return FileFacts{};
-  BY_HANDLE_FILE_INFORMATION information = {};
-  if (!GetFileInformationByHandle(handle, &information) ||
-      (!folderFinalPath_.empty() && !IsWithin(FinalPathOf(handle), folderFinalPath_))) {
+  FILE_STANDARD_INFO standard = {};
+  std::wstring finalPath = FinalPathOf(handle);
+  if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)) ||
+      (!folderFinalPath_.empty() && !IsWithin(finalPath, folderFinalPath_))) {
     CloseHandle(handle);
     return FileFacts{};
   }
   FileFacts facts;
   facts.exists = true;
-  facts.isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.isFolder = standard.Directory != FALSE;
   // The size of the file opened, not of a link that led to it.
-  facts.size = (static_cast<uint64_t>(information.nFileSizeHigh) << 32) |
-               information.nFileSizeLow;
-  identity_ = IdentityOf(information);
+  facts.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+  // Where Windows cannot name the file, the name asked for stands in.
+  finalPath_ = finalPath.empty() ? path : std::move(finalPath);
   if (facts.isFolder || !readable) {
     CloseHandle(handle);
   } else {

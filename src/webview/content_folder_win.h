@@ -8,15 +8,17 @@
 #include <string>
 
 #include "webview/content_answer.h"
-#include "webview/mapped_file_win.h"
 
 namespace kiln {
 
 // The extended-length path of a file relative to www (UTF-8, "/" separators).
 std::wstring ContentFileWidePath(const std::string& contentFolder, const std::string& relative);
 
-// Where the folder really is, links and junctions resolved; empty when
-// Windows cannot tell.
+// The path a handle really names, links and junctions resolved and letter
+// case as stored; empty when Windows cannot tell.
+std::wstring FinalPathOf(HANDLE handle);
+
+// FinalPathOf the folder.
 std::wstring FinalFolderPath(const std::string& folder);
 
 // Whatever a name opens must lie inside www: a link or junction inside www
@@ -36,7 +38,9 @@ class ContentFolderFiles final : public ContentFiles {
   // The file found last, open for reading, for the caller to take over;
   // INVALID_HANDLE_VALUE when it could not be opened for reading.
   HANDLE TakeFile();
-  const FileIdentity& identity() const { return identity_; }
+  // FinalPathOf the file found last: one text per file, whatever name
+  // reached it.
+  const std::wstring& finalPath() const { return finalPath_; }
 
  private:
   void CloseFile();
@@ -44,7 +48,7 @@ class ContentFolderFiles final : public ContentFiles {
   std::string folder_;
   std::wstring folderFinalPath_;
   HANDLE file_ = INVALID_HANDLE_VALUE;
-  FileIdentity identity_;
+  std::wstring finalPath_;
 };
 
 }  // namespace kiln

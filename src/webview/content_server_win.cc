@@ -65,9 +65,9 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
       case ContentBody::FileRange: {
         const std::wstring path = ContentFileWidePath(contentFolder, answer.filePath);
         bool viewFailed = false;
-        body = RangeBody(MapContentFile(files.identity(), path), files.TakeFile(),
+        body = RangeBody(MapContentFile(files.finalPath(), path), files.TakeFile(),
                          answer.rangeFirst, answer.rangeCount, &viewFailed);
-        if (viewFailed) ForgetMappedFile(files.identity());
+        if (viewFailed) ForgetMappedFile(files.finalPath());
         break;
       }
       case ContentBody::None:

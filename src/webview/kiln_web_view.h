@@ -59,13 +59,13 @@ class KilnWebView final : public PageActions, public WebViewHost {
   // Answers a request under the origin (the local content server).
   HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
   // The whole-file view for range requests on the file at fullPath
-  // (extended-length), mapped on first use and kept under the file's
-  // identity; null when it cannot be mapped or the path no longer leads to
-  // that file.
-  const MappedFile* MapContentFile(const FileIdentity& identity, const std::wstring& fullPath);
+  // (extended-length), mapped on first use and kept under finalPath, the
+  // path the file really has (whatever name reached it); null when it
+  // cannot be mapped or fullPath no longer leads to that file.
+  const MappedFile* MapContentFile(const std::wstring& finalPath, const std::wstring& fullPath);
   // Unmaps a file whose view could not be read, so a later request maps it
   // anew.
-  void ForgetMappedFile(const FileIdentity& identity);
+  void ForgetMappedFile(const std::wstring& finalPath);
   // Unmaps and closes every mapped file; called once the message loop ends.
   void ReleaseMappedFiles();
   // Takes a message the page posted (the message bridge).
@@ -85,7 +85,7 @@ class KilnWebView final : public PageActions, public WebViewHost {
   ComRef<ICoreWebView2_2> webView2;
   ITaskbarList2* taskbar = nullptr;
   // The content server's mapped files, one per file whatever name reached it.
-  std::map<FileIdentity, MappedFile> mappedFiles;
+  std::map<std::wstring, MappedFile> mappedFiles;
   // Where www really is, links resolved: what every served file must lie in.
   // Found on the first request.
   std::wstring contentFolderFinalPath;

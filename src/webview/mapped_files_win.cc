@@ -3,6 +3,7 @@
 // fails), released at teardown.
 #include <utility>
 
+#include "webview/content_folder_win.h"
 #include "webview/kiln_web_view.h"
 
 namespace kiln {
@@ -16,24 +17,21 @@ void CloseMappedFile(const MappedFile& mapped) {
 
 }  // namespace
 
-const MappedFile* KilnWebView::MapContentFile(const FileIdentity& identity,
+const MappedFile* KilnWebView::MapContentFile(const std::wstring& finalPath,
                                               const std::wstring& fullPath) {
-  const auto known = mappedFiles.find(identity);
+  const auto known = mappedFiles.find(finalPath);
   if (known != mappedFiles.end()) return &known->second;
 
   MappedFile mapped;
   mapped.file = CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (mapped.file == INVALID_HANDLE_VALUE) return nullptr;
-  BY_HANDLE_FILE_INFORMATION information = {};
+  LARGE_INTEGER size = {};
   // The name may lead elsewhere by now (a file replaced since it was looked
-  // at): only the file asked for is mapped under its identity.
-  const bool sameFile = GetFileInformationByHandle(mapped.file, &information) &&
-                        IdentityOf(information) == identity;
-  const uint64_t size =
-      (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
-  // An empty file has nothing to map (and no range to serve).
-  if (sameFile && size > 0) {
+  // at): only the file asked for is mapped under its path. An empty file has
+  // nothing to map (and no range to serve).
+  if (FinalPathOf(mapped.file) == finalPath && GetFileSizeEx(mapped.file, &size) &&
+      size.QuadPart > 0) {
     mapped.mapping = CreateFileMappingW(mapped.file, nullptr, PAGE_READONLY, 0, 0, nullptr);
   }
   // A whole view of a large file may not fit in a 32-bit process: the
@@ -43,17 +41,17 @@ const MappedFile* KilnWebView::MapContentFile(const FileIdentity& identity,
     CloseMappedFile(mapped);
     return nullptr;
   }
-  mapped.size = size;
+  mapped.size = static_cast<uint64_t>(size.QuadPart);
   try {
-    return &mappedFiles.emplace(identity, mapped).first->second;
+    return &mappedFiles.emplace(finalPath, mapped).first->second;
   } catch (...) {
     CloseMappedFile(mapped);
     throw;
   }
 }
 
-void KilnWebView::ForgetMappedFile(const FileIdentity& identity) {
-  const auto known = mappedFiles.find(identity);
+void KilnWebView::ForgetMappedFile(const std::wstring& finalPath) {
+  const auto known = mappedFiles.find(finalPath);
   if (known == mappedFiles.end()) return;
   CloseMappedFile(known->second);
   mappedFiles.erase(known);

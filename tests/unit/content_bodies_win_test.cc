@@ -15,6 +15,7 @@
 #include "common/paths.h"
 #include "webview/byte_streams_win.h"
 #include "webview/content_bodies_win.h"
+#include "webview/content_folder_win.h"
 #include "webview/kiln_web_view.h"
 #include "webview/view_copy_win.h"
 
@@ -79,12 +80,12 @@ HANDLE OpenForReading(const std::wstring& path) {
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-FileIdentity IdentityOfFile(const std::wstring& path) {
+std::wstring FinalPathOfFile(const std::wstring& path) {
   HANDLE file = OpenForReading(path);
-  BY_HANDLE_FILE_INFORMATION information = {};
-  EXPECT_TRUE(GetFileInformationByHandle(file, &information));
+  std::wstring finalPath = FinalPathOf(file);
   CloseHandle(file);
-  return IdentityOf(information);
+  EXPECT_FALSE(finalPath.empty());
+  return finalPath;
 }
 
 ComRef<IStream> Range(const MappedFile* mapped, const std::wstring& path, uint64_t first,
@@ -224,7 +225,7 @@ TEST_F(ContentFileTest, AStreamedFileLetsWritersInAndCanBeMappedMeanwhile) {
   EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
   {
     KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
-    EXPECT_NE(host.MapContentFile(IdentityOfFile(path_), path_), nullptr);
+    EXPECT_NE(host.MapContentFile(FinalPathOfFile(path_), path_), nullptr);
   }
   EXPECT_EQ(ReadAll(body.Get()), bytes_);
   body.Reset();
@@ -241,7 +242,7 @@ TEST_F(ContentFileTest, AStreamedFileLetsWritersInAndCanBeMappedMeanwhile) {
 TEST_F(ContentFileTest, MappedFilesAreMappedOncePerFileKeptAndReleased) {
   const std::wstring empty = TempPath(L"kiln empty.bin");
   WriteWholeFile(empty, "");
-  const FileIdentity identity = IdentityOfFile(path_);
+  const std::wstring identity = FinalPathOfFile(path_);
   {
     KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
     const MappedFile* mapped = host.MapContentFile(identity, path_);
@@ -255,9 +256,9 @@ TEST_F(ContentFileTest, MappedFilesAreMappedOncePerFileKeptAndReleased) {
     EXPECT_EQ(OpenError(path_, DELETE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(OpenError(path_, GENERIC_READ), 0u);
 
-    EXPECT_EQ(host.MapContentFile(IdentityOfFile(empty), empty), nullptr);
-    EXPECT_EQ(host.MapContentFile(FileIdentity{1, 2}, TempPath(L"kiln no such file.bin")), nullptr);
-    EXPECT_EQ(host.MapContentFile(FileIdentity{1, 2}, path_), nullptr)
+    EXPECT_EQ(host.MapContentFile(FinalPathOfFile(empty), empty), nullptr);
+    EXPECT_EQ(host.MapContentFile(identity + L".gone", TempPath(L"kiln no such file.bin")), nullptr);
+    EXPECT_EQ(host.MapContentFile(FinalPathOfFile(empty), path_), nullptr)
         << "a name that no longer leads to the file looked at";
     EXPECT_EQ(host.mappedFiles.size(), 1u) << "only files that were mapped are kept";
     EXPECT_EQ(OpenError(empty, GENERIC_WRITE), 0u) << "a failed mapping leaves nothing open";
