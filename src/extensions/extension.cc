@@ -32,9 +32,6 @@ void Extension::Unload(ModuleLoader& loader) {
     loader.Close(module);
     module = nullptr;
   }
-  // An extension that declined in WrapperExtInit may have registered ids
-  // first; they must not stay behind pointing at a deleted record.
-  ForgetComponentIds();
 }
 
 void Extension::ForgetComponentIds() {

@@ -24,9 +24,14 @@ class Extension final : public IApplication {
   // returned an instance. A refused extension must be Unload()ed.
   bool Load(ModuleLoader& loader);
 
-  // Destroys the instance (if any), then frees the DLL (if loaded), and takes
-  // back the component ids this extension registered.
+  // Destroys the instance (if any), then frees the DLL (if loaded). The ids
+  // it registered stay: unloading empties the registry once every extension
+  // is unloaded.
   void Unload(ModuleLoader& loader);
+
+  // Takes back the component ids this extension registered: those of an
+  // extension that registered ids and then declined to load.
+  void ForgetComponentIds();
 
   // IApplication. Calls that break the rules (null texts, messages before
   // the web view exists, malformed UTF-8) are ignored instead of harming the
@@ -49,8 +54,6 @@ class Extension final : public IApplication {
   IExtension* instance = nullptr;  // released through Destroy
   std::string componentId;         // the last id registered; empty until then
 
- private:
-  void ForgetComponentIds();
 };
 
 }  // namespace kiln

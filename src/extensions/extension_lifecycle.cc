@@ -26,6 +26,8 @@ Extension* LoadExtensionFile(AppContext& app, const std::string& fileName, Modul
   auto extension = std::make_unique<Extension>(&app, app.exeFolder + fileName);
   if (!extension->Load(loader)) {
     extension->Unload(loader);
+    // Ids it registered before declining must not outlive its record.
+    extension->ForgetComponentIds();
     return nullptr;
   }
   app.extensions.push_back(std::move(extension));

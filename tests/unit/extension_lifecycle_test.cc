@@ -205,5 +205,32 @@ TEST_F(ExtensionLifecycleTest, UnloadingDestroysThenFreesEachInLoadOrder) {
   EXPECT_EQ(app.sharedValues.size(), 1u);  // goes with the context
 }
 
+TEST_F(ExtensionLifecycleTest, TheRegistryEmptiesOnceEveryExtensionIsUnloaded) {
+  AddModule("a.ext.dll", [](IApplication* application) { application->RegisterComponentId("a"); });
+  AddModule("b.ext.dll");
+  ASSERT_NE(LoadExtensionFile(app, "a.ext.dll", loader), nullptr);
+  Extension* b = LoadExtensionFile(app, "b.ext.dll", loader);
+  ASSERT_NE(b, nullptr);
+  // b takes "a" on its way out, after a was unloaded.
+  struct Taker final : IExtension {
+    IApplication* application;
+    Log* log;
+    void Destroy() override {
+      log->push_back(std::string("b takes a ") + (application->RegisterComponentId("a") ? "true" : "false"));
+    }
+    void OnWebMessage(const char*, int32_t, const ExtensionValue*, double) override {}
+    void OnMainWindowCreated(WindowHandle) override {}
+    void OnExtensionsLoaded() override {}
+  } taker;
+  taker.application = b;
+  taker.log = &log;
+  b->instance = &taker;
+  log.clear();
+  UnloadExtensions(app, loader);
+  EXPECT_EQ(log, (Log{"a Destroy", "close C:\\game\\a.ext.dll", "b takes a false",
+                      "close C:\\game\\b.ext.dll"}));
+  EXPECT_TRUE(app.components.empty());
+}
+
 }  // namespace
 }  // namespace kiln
