@@ -9,7 +9,7 @@ std::optional<int> ProgressPosition(uint32_t progress, uint32_t progressMax) {
 }
 
 bool DownloadSucceeded(bool transferSucceeded, int httpStatus) {
-  return transferSucceeded && httpStatus == 200;
+  return transferSucceeded && (httpStatus == 0 || (httpStatus >= 200 && httpStatus < 300));
 }
 
 }  // namespace kiln

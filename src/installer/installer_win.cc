@@ -5,7 +5,6 @@
 #include <urlmon.h>
 
 #include "common/dpi_win.h"
-#include "common/paths.h"
 #include "common/text_win.h"
 #include "installer/download_progress.h"
 
@@ -111,6 +110,7 @@ void RunMessageLoop() {
   }
 }
 
+// True when the program ran to its end and said it succeeded (exit code 0).
 bool RunAndWait(const std::wstring& program, const std::wstring& folder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
@@ -121,9 +121,11 @@ bool RunAndWait(const std::wstring& program, const std::wstring& folder) {
     return false;
   }
   WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return true;
+  return exitCode == 0;
 }
 
 }  // namespace
@@ -137,8 +139,10 @@ bool InstallWebView2Runtime(HINSTANCE instance, const std::string& userDataFolde
   if (!InitCommonControlsEx(&controls)) {
     return Fail(L"Failed to initialize common controls", title);
   }
-  if (!CreateDirectoryW(ToExtendedPath(folder).c_str(), nullptr) &&
-      GetLastError() != ERROR_ALREADY_EXISTS) {
+  // The folder is named as everything else names it, the download, the
+  // bootstrapper's working folder and WebView2 alike: in the plain form,
+  // which Windows normalises the same way for each of them.
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     return Fail(L"Failed to create user data directory", title);
   }
 
@@ -184,9 +188,8 @@ bool InstallWebView2Runtime(HINSTANCE instance, const std::string& userDataFolde
 
   // Whatever lies at the target from an earlier run must never be started in
   // place of a fresh download.
-  const std::wstring target = ToExtendedPath(job.targetPath);
-  DeleteFileW(target.c_str());
-  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  DeleteFileW(job.targetPath.c_str());
+  if (GetFileAttributesW(job.targetPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
     DestroyWindow(window);
     RunMessageLoop();
     return false;

@@ -14,9 +14,10 @@ namespace kiln {
 // entry file, so that a test copy of kiln.exe can differ in this alone.
 extern const wchar_t kBootstrapperLink[];
 
-// Returns true when the bootstrapper was downloaded and has run to its end.
-// Every failure on the way is shown to the user first. Whether a runtime is
-// now installed is learned only by testing for it again.
+// Returns true when the bootstrapper was downloaded and has run to its end
+// reporting success; false when anything failed or the user cancelled it.
+// Every failure of Kiln's own on the way is shown to the user first. Whether
+// a runtime is now installed is learned only by testing for it again.
 bool InstallWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
                             const AppConfig& config);
 

@@ -52,8 +52,9 @@ bool CheckWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
 
   const std::wstring notice = Utf8ToWide(config.installWebview2Message);
   MessageBoxW(nullptr, notice.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
-  const bool bootstrapperRan = InstallWebView2Runtime(instance, userDataFolder, config);
-  if (bootstrapperRan ? WaitForInstalledRuntime() : IsRuntimeAvailable(nullptr)) return true;
+  // A bootstrapper that failed or was cancelled installs nothing later on.
+  const bool bootstrapperSucceeded = InstallWebView2Runtime(instance, userDataFolder, config);
+  if (bootstrapperSucceeded ? WaitForInstalledRuntime() : IsRuntimeAvailable(nullptr)) return true;
 
   const std::wstring text = Utf8ToWide(config.installFailedMessage);
   MessageBoxW(nullptr, text.c_str(), title.c_str(), MB_OK | MB_ICONERROR);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 namespace kiln::testing {
@@ -37,6 +38,16 @@ void LoopbackHttpServer::Serve(const std::string& path, int status, const std::s
                                int delayMs) {
   std::lock_guard<std::mutex> lock(mutex_);
   answers_[path] = {status, body, delayMs};
+}
+
+void LoopbackHttpServer::ServeChunked(const std::string& path, const std::string& body) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_[path] = {200, body, 0, true, ""};
+}
+
+void LoopbackHttpServer::Redirect(const std::string& path, const std::string& target) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_[path] = {302, "", 0, false, target};
 }
 
 void LoopbackHttpServer::AcceptLoop() {
@@ -71,11 +82,23 @@ void LoopbackHttpServer::Answer(int client) {
     if (it != answers_.end()) answer = it->second;
   }
   if (answer.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-  const std::string head = "HTTP/1.0 " + std::to_string(answer.status) +
-                           (answer.status == 200 ? " OK" : " Not Found") +
-                           "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                           std::to_string(answer.body.size()) + "\r\nConnection: close\r\n\r\n";
-  const std::string response = head + answer.body;
+  const char* reason =
+      answer.status == 200 ? " OK" : answer.status == 302 ? " Found" : " Not Found";
+  std::string response = "HTTP/1.1 " + std::to_string(answer.status) + reason +
+                         "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
+  if (!answer.location.empty()) response += "Location: " + answer.location + "\r\n";
+  if (answer.chunked) {
+    response += "Transfer-Encoding: chunked\r\n\r\n";
+    char size[32];
+    for (size_t at = 0; at < answer.body.size(); at += 10000) {
+      const std::string chunk = answer.body.substr(at, 10000);
+      std::snprintf(size, sizeof(size), "%zx\r\n", chunk.size());
+      response += size + chunk + "\r\n";
+    }
+    response += "0\r\n\r\n";
+  } else {
+    response += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n\r\n" + answer.body;
+  }
   size_t sent = 0;
   while (sent < response.size()) {
     const ssize_t n = send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);

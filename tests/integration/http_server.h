@@ -1,5 +1,5 @@
-// A tiny HTTP/1.0 server on the loopback interface, inside the test process:
-// it stands in for Microsoft's download link in the installer tests.
+// A tiny HTTP server on the loopback interface, inside the test process: it
+// stands in for Microsoft's download link in the installer tests.
 #pragma once
 
 #include <atomic>
@@ -20,6 +20,11 @@ class LoopbackHttpServer {
 
   // Answers GET path with the status and body, after a delay when given.
   void Serve(const std::string& path, int status, const std::string& body, int delayMs = 0);
+  // Answers GET path with body in chunks and no Content-Length, as servers
+  // that do not know the length in advance do.
+  void ServeChunked(const std::string& path, const std::string& body);
+  // Answers GET path with "302 Found" and a Location of target.
+  void Redirect(const std::string& path, const std::string& target);
   int RequestCount() const { return requests_; }
 
  private:
@@ -27,6 +32,8 @@ class LoopbackHttpServer {
     int status;
     std::string body;
     int delayMs;
+    bool chunked = false;
+    std::string location;
   };
   void AcceptLoop();
   void Answer(int client);

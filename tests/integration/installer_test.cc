@@ -188,6 +188,45 @@ TEST_F(InstallerTest, BootstrapperThatInstallsNothingFailsAfterWaiting) {
   EXPECT_GE(run.run.events.back()["ms"].get<int>(), 30000);
 }
 
+TEST_F(InstallerTest, ACancelledOrFailedBootstrapperFailsAtOnce) {
+  LoopbackHttpServer server(kServerPort);
+  server.Serve(kBootstrapperPath, 200, Bootstrapper());
+  const TestApp app = App("kiln-installer-cancelled");
+  RunOptions options = Options(app, /*installs=*/false);
+  options.environment.emplace_back("KILN_TEST_BOOTSTRAPPER_EXIT", "1602");
+  const StandInRun run = RunWithStandIn(app, kShowAndEnd, options);
+  ExpectFailure(run, kDefaultFailure);
+  EXPECT_TRUE(fs::exists(app.Path("bootstrapper.txt"))) << "the bootstrapper ran";
+  EXPECT_LT(run.run.events.back()["ms"].get<int>(), 20000) << "no waiting for what cannot come";
+}
+
+TEST_F(InstallerTest, RedirectedAndChunkedDownloadsCount) {
+  // Microsoft's link answers with a redirect, and the file may come without
+  // a length.
+  LoopbackHttpServer server(kServerPort);
+  server.Redirect(kBootstrapperPath, "http://127.0.0.1:" + std::to_string(kServerPort) + "/files/setup.exe");
+  server.ServeChunked("/files/setup.exe", Bootstrapper());
+  const TestApp app = App("kiln-installer-redirected");
+  const StandInRun run = RunWithStandIn(app, kShowAndEnd, Options(app));
+  EXPECT_EQ(server.RequestCount(), 2);
+  EXPECT_TRUE(fs::exists(app.Path("bootstrapper.txt"))) << "the bootstrapper ran";
+  EXPECT_EQ(run.run.ExitCode(), 0);
+  ExpectCleanRun(run);
+}
+
+TEST_F(InstallerTest, TheUserDataFolderIsTheOneEveryoneElseFinds) {
+  // A trailing dot is dropped from a plain path: the folder made must be the
+  // one the download, the bootstrapper and WebView2 then look in.
+  LoopbackHttpServer server(kServerPort);
+  server.Serve(kBootstrapperPath, 200, Bootstrapper());
+  fs::remove_all(LocalAppDataDir() / "kiln-installer-dot");
+  const TestApp app = App("kiln-installer-dot.");
+  const StandInRun run = RunWithStandIn(app, kShowAndEnd, Options(app));
+  EXPECT_TRUE(fs::exists(LocalAppDataDir() / "kiln-installer-dot" / "Webview2Setup.exe"));
+  EXPECT_TRUE(fs::exists(app.Path("bootstrapper.txt"))) << "the bootstrapper ran";
+  EXPECT_EQ(run.run.ExitCode(), 0);
+}
+
 TEST_F(InstallerTest, UserDataFolderThatCannotBeCreated) {
   LoopbackHttpServer server(kServerPort);
   server.Serve(kBootstrapperPath, 200, Bootstrapper());

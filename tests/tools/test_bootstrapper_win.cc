@@ -1,7 +1,8 @@
 // Stands in for Microsoft's WebView2 bootstrapper in the installer tests: it
 // "installs" the runtime found in KILN_TEST_RUNTIME_FOLDER by registering it
 // for the current user, as a per-user install does, and records where it ran.
-// Without that variable it installs nothing, like a cancelled setup.
+// Without that variable it installs nothing. KILN_TEST_BOOTSTRAPPER_EXIT
+// sets its exit code, as a cancelled or failed setup reports one.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,8 +18,12 @@ int wmain() {
       fclose(out);
     }
   }
+  wchar_t exitCode[16] = {};
+  const int code = GetEnvironmentVariableW(L"KILN_TEST_BOOTSTRAPPER_EXIT", exitCode, 16)
+                       ? _wtoi(exitCode)
+                       : 0;
   wchar_t runtime[MAX_PATH] = {};
-  if (!GetEnvironmentVariableW(L"KILN_TEST_RUNTIME_FOLDER", runtime, MAX_PATH)) return 0;
+  if (!GetEnvironmentVariableW(L"KILN_TEST_RUNTIME_FOLDER", runtime, MAX_PATH)) return code;
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER,
                       L"Software\\Microsoft\\EdgeUpdate\\ClientState\\"
@@ -29,5 +34,5 @@ int wmain() {
   const DWORD bytes = static_cast<DWORD>((wcslen(runtime) + 1) * sizeof(wchar_t));
   RegSetValueExW(key, L"EBWebView", 0, REG_SZ, reinterpret_cast<const BYTE*>(runtime), bytes);
   RegCloseKey(key);
-  return 0;
+  return code;
 }

@@ -24,11 +24,15 @@ TEST(DownloadProgressTest, CountsNearThe32BitLimitStayInRange) {
   EXPECT_EQ(ProgressPosition(0xFFFFFFFFu / 4, 0xFFFFFFFFu), 25);
 }
 
-TEST(DownloadProgressTest, OnlyA200AnswerIsADownload) {
+TEST(DownloadProgressTest, OnlyASuccessfulTransferWithoutAFailedAnswerIsADownload) {
   EXPECT_TRUE(DownloadSucceeded(true, 200));
-  EXPECT_FALSE(DownloadSucceeded(true, 404));
-  EXPECT_FALSE(DownloadSucceeded(true, 0)) << "no answer seen";
+  EXPECT_TRUE(DownloadSucceeded(true, 206));
+  EXPECT_TRUE(DownloadSucceeded(true, 0)) << "no answer heard";
+  for (const int status : {404, 500, 302, 199, 300}) {
+    EXPECT_FALSE(DownloadSucceeded(true, status)) << status;
+  }
   EXPECT_FALSE(DownloadSucceeded(false, 200));
+  EXPECT_FALSE(DownloadSucceeded(false, 0));
 }
 
 }  // namespace
