@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"
 

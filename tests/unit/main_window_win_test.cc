@@ -9,7 +9,7 @@
 
 #include "app/app_config.h"
 #include "app/main_window_win.h"
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 #include "webview/kiln_web_view.h"
 #include "../common/sample_png.h"
 
