@@ -12,6 +12,8 @@
 namespace kiln {
 namespace {
 
+constexpr wchar_t kMainWindowClass[] = L"WindowsWebview2Wrapper";
+
 DWORD MainWindowStyle(const AppConfig& config) {
   return config.resizable ? WS_OVERLAPPEDWINDOW
                           : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

@@ -16,6 +16,9 @@
 namespace kiln {
 namespace {
 
+// The main window's class, by which other programs find it.
+constexpr wchar_t kMainWindowClass[] = L"WindowsWebview2Wrapper";
+
 bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
