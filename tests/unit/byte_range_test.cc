@@ -126,15 +126,21 @@ TEST(ByteRangeTest, SizesAndOffsetsBeyondFourGiBKeepAllTheirBits) {
 // "bytes=0-N" in a 1000-byte file is clamped when N is readable and refused
 // when it is not.
 TEST(ByteRangeTest, NumbersAreDigitsAfterOptionalSpaceAndPlus) {
-  EXPECT_EQ(Range("bytes=0-", 1000), "0-999");
-  EXPECT_EQ(Range("bytes= \t\n\v\f\r42x-", 1000), "42-999");
-  EXPECT_EQ(Range("bytes=0-18446744073709551615", 1000), "0-999");
-  EXPECT_EQ(Range("bytes=-", 1000), "416");
-  EXPECT_EQ(Range("bytes= -", 1000), "416");
-  EXPECT_EQ(Range("bytes=+-", 1000), "416");
-  EXPECT_EQ(Range("bytes=0--1", 1000), "416");
-  EXPECT_EQ(Range("bytes=0-18446744073709551616", 1000), "416");
-  EXPECT_EQ(Range("bytes=0-x1", 1000), "416");
+  const struct {
+    const char* value;
+    const char* range;
+  } kValues[] = {
+      {"bytes=0-", "0-999"},
+      {"bytes= \t\n\v\f\r42x-", "42-999"},
+      {"bytes=0-18446744073709551615", "0-999"},
+      {"bytes=-", "416"},
+      {"bytes= -", "416"},
+      {"bytes=+-", "416"},
+      {"bytes=0--1", "416"},
+      {"bytes=0-18446744073709551616", "416"},
+      {"bytes=0-x1", "416"},
+  };
+  for (const auto& row : kValues) EXPECT_EQ(Range(row.value, 1000), row.range) << row.value;
 }
 
 }  // namespace

@@ -94,18 +94,21 @@ TEST(RuntimeSearchTest, FindsAnInstalledRuntimeByItsFolderName) {
   EXPECT_TRUE(probe.versionsRead.empty());
 }
 
+// A runtime of each channel, its folder name and the version string it gives.
+struct ChannelRuntime {
+  const char* key;
+  const char* folderName;
+  const char* version;
+};
+constexpr ChannelRuntime kChannelRuntimes[] = {
+    {kRuntimeKey, "131.0.2903.146", "131.0.2903.146"},
+    {kBetaKey, "86.0.622.11", "86.0.622.11 beta"},
+    {kDevKey, "87.0.654.0", "87.0.654.0 dev"},
+    {kCanaryKey, "87.0.658.0", "87.0.658.0 canary"},
+};
+
 TEST(RuntimeSearchTest, ChannelsRunFromRuntimeToCanaryWithTheirSuffixes) {
-  const struct {
-    const char* key;
-    const char* folderName;
-    const char* version;
-  } kChannels[] = {
-      {kRuntimeKey, "131.0.2903.146", "131.0.2903.146"},
-      {kBetaKey, "86.0.622.11", "86.0.622.11 beta"},
-      {kDevKey, "87.0.654.0", "87.0.654.0 dev"},
-      {kCanaryKey, "87.0.658.0", "87.0.658.0 canary"},
-  };
-  for (const auto& channel : kChannels) {
+  for (const ChannelRuntime& channel : kChannelRuntimes) {
     for (RegistryHive hive : {kMachine, kUser}) {
       FakeRuntimeProbe probe;
       probe.Install(hive, channel.key, std::string("C:\\Edge\\") + channel.folderName);
