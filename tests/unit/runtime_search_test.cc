@@ -233,30 +233,26 @@ TEST(RuntimeSearchTest, OnlyFourPartVersionsFrom86_0_616_0AreUsed) {
 TEST(RuntimeSearchTest, TakesTheVersionFromTheLastComponentOfTheFolder) {
   const struct {
     const char* registered;
-    const char* clientDll;  // where the client DLL is looked for
-    const char* version;    // empty when the registration is not used
+    const char* runtimeFolder;  // where the client DLL is looked for
+    const char* version;        // empty when the registration is not used
   } kFolders[] = {
       {"C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application\\131.0.2903.146",
-       "C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application\\131.0.2903.146"
-       "\\EBWebView\\x86\\EmbeddedBrowserWebView.dll",
+       "C:\\Program Files (x86)\\Microsoft\\EdgeWebView\\Application\\131.0.2903.146",
        "131.0.2903.146"},
-      {"C:\\Edge\\131.0.2903.146\\\\",
-       "C:\\Edge\\131.0.2903.146\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", "131.0.2903.146"},
-      {"C:/Edge/131.0.2903.146/",
-       "C:\\Edge\\131.0.2903.146\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", "131.0.2903.146"},
-      {"131.0.2903.146", "131.0.2903.146\\EBWebView\\x86\\EmbeddedBrowserWebView.dll",
-       "131.0.2903.146"},
-      {"C:\\", "C:\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", ""},  // the name "C:"
-      {"\\\\", "\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", ""},    // no name at all
-      {"", "\\EBWebView\\x86\\EmbeddedBrowserWebView.dll", ""},        // an empty value is none
+      {"C:\\Edge\\131.0.2903.146\\\\", "C:\\Edge\\131.0.2903.146", "131.0.2903.146"},
+      {"C:/Edge/131.0.2903.146/", "C:\\Edge\\131.0.2903.146", "131.0.2903.146"},
+      {"131.0.2903.146", "131.0.2903.146", "131.0.2903.146"},
+      {"C:\\", "C:", ""},  // the name "C:"
+      {"\\\\", "", ""},    // no name at all
+      {"", "", ""},        // an empty value is none
   };
   for (const auto& row : kFolders) {
     FakeRuntimeProbe probe;
-    probe.Register(kMachine, kRuntimeKey, row.registered).File(row.clientDll);
+    probe.Register(kMachine, kRuntimeKey, row.registered).File(ClientOf(row.runtimeFolder));
     const std::optional<RuntimeLocation> runtime = FindRuntime(Installed(), probe);
     ASSERT_EQ(runtime.has_value(), *row.version != '\0') << row.registered;
     if (runtime) {
-      EXPECT_EQ(runtime->clientDll, row.clientDll) << row.registered;
+      EXPECT_EQ(runtime->clientDll, ClientOf(row.runtimeFolder)) << row.registered;
     }
     EXPECT_EQ(AvailableRuntimeVersion(Installed(), probe), row.version) << row.registered;
   }
@@ -277,41 +273,31 @@ TEST(RuntimeSearchTest, RelativeFixedFoldersJoinTheExecutableFolder) {
   const struct {
     const char* folder;
     const char* exeFolder;
-    const char* clientDll;
+    const char* runtimeFolder;
   } kFolders[] = {
-      {"webview2", kExeFolder,
-       "C:\\Games\\Tiny App\\webview2\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"webview2", "C:\\Games\\Tiny App",
-       "C:\\Games\\Tiny App\\webview2\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"rt\\x", "C:\\", "C:\\rt\\x\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
+      {"webview2", kExeFolder, "C:\\Games\\Tiny App\\webview2"},
+      {"webview2", "C:\\Games\\Tiny App", "C:\\Games\\Tiny App\\webview2"},
+      {"rt\\x", "C:\\", "C:\\rt\\x"},
       // Forms that Windows would read against the current drive or directory
       // stay under the executable's folder.
-      {"\\webview2", kExeFolder,
-       "C:\\Games\\Tiny App\\webview2\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"D:webview2", kExeFolder,
-       "C:\\Games\\Tiny App\\D:webview2\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {".\\webview2", kExeFolder,
-       "C:\\Games\\Tiny App\\.\\webview2\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
+      {"\\webview2", kExeFolder, "C:\\Games\\Tiny App\\webview2"},
+      {"D:webview2", kExeFolder, "C:\\Games\\Tiny App\\D:webview2"},
+      {".\\webview2", kExeFolder, "C:\\Games\\Tiny App\\.\\webview2"},
       // Drive paths and network paths stand as they are.
-      {"D:\\Runtimes\\120", kExeFolder,
-       "D:\\Runtimes\\120\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"d:/runtimes/120", kExeFolder,
-       "d:\\runtimes\\120\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"D:\\", kExeFolder, "D:\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"\\\\server\\share\\rt", kExeFolder,
-       "\\\\server\\share\\rt\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"//server/share/rt", kExeFolder,
-       "\\\\server\\share\\rt\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
-      {"\\\\?\\D:\\Runtimes\\120", kExeFolder,
-       "\\\\?\\D:\\Runtimes\\120\\EBWebView\\x86\\EmbeddedBrowserWebView.dll"},
+      {"D:\\Runtimes\\120", kExeFolder, "D:\\Runtimes\\120"},
+      {"d:/runtimes/120", kExeFolder, "d:\\runtimes\\120"},
+      {"D:\\", kExeFolder, "D:"},
+      {"\\\\server\\share\\rt", kExeFolder, "\\\\server\\share\\rt"},
+      {"//server/share/rt", kExeFolder, "\\\\server\\share\\rt"},
+      {"\\\\?\\D:\\Runtimes\\120", kExeFolder, "\\\\?\\D:\\Runtimes\\120"},
   };
   for (const auto& row : kFolders) {
     FakeRuntimeProbe probe;
-    probe.File(row.clientDll, "120.0.2210.91");
+    probe.File(ClientOf(row.runtimeFolder), "120.0.2210.91");
     const std::optional<RuntimeLocation> runtime =
         FindRuntime(Fixed(row.folder, row.exeFolder), probe);
     ASSERT_TRUE(runtime) << row.folder << " from " << row.exeFolder;
-    EXPECT_EQ(runtime->clientDll, row.clientDll);
+    EXPECT_EQ(runtime->clientDll, ClientOf(row.runtimeFolder));
     EXPECT_TRUE(runtime->isFixed);
   }
 }
