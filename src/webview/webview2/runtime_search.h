@@ -50,8 +50,8 @@ struct RuntimeRequest {
 };
 
 struct RuntimeLocation {
-  // <runtime folder>\EBWebView\<arch>\EmbeddedBrowserWebView.dll, with
-  // backslashes only and in the form it was registered or named in.
+  // <runtime folder>\EBWebView\<arch>\EmbeddedBrowserWebView.dll, the folder
+  // as registered or resolved, every "/" turned into "\".
   std::string clientDll;
   bool isFixed = false;
   // Installed runtimes only: the folder name, plus one space and the channel
