@@ -5,12 +5,14 @@
 
 #include <climits>
 
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"
 
 namespace kiln {
 namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"WindowsWebview2Wrapper";
 
 DWORD MainWindowStyle(const AppConfig& config) {
   return config.resizable ? WS_OVERLAPPEDWINDOW

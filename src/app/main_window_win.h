@@ -9,8 +9,6 @@
 
 namespace kiln {
 
-inline constexpr wchar_t kMainWindowClass[] = L"WindowsWebview2Wrapper";
-
 // An icon made from any image GDI+ decodes, or null. GDI+ must be running.
 HICON LoadIconFromImageFile(const std::string& path);
 

@@ -6,11 +6,22 @@
 #include <map>
 #include <string>
 
-#include "bridge/outgoing_values.h"
+#include "kiln/extension.h"
 
 namespace kiln {
 
 class Extension;
+
+// One named value an extension sends to the page, copied out of its
+// NamedExtensionValue record.
+struct OutgoingValue {
+  ExtensionValueType type = ExtensionValueType::Other;  // any number; unknown ones act as Other
+  double number = 0;                                     // Boolean and Number
+  std::string text;                                      // String
+};
+
+// By name, in ascending byte order.
+using OutgoingValues = std::map<std::string, OutgoingValue>;
 
 // {"registeredComponentIds":[ids in ascending byte order],"type":"wrapper-init-response"}
 std::string BuildWrapperInitResponse(const std::map<std::string, Extension*>& components);

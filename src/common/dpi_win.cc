@@ -1,8 +1,6 @@
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 
 #include <windows.h>
-
-#include "common/dpi.h"
 
 namespace kiln {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/app_context.h"
-#include "bridge/outgoing_values.h"
+#include "bridge/outgoing_messages.h"
 #include "common/utf8.h"
 #include "extensions/module_loader.h"
 #include "extensions/web_view_host.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "bridge/outgoing_values.h"
+#include "bridge/outgoing_messages.h"
 
 namespace kiln {
 

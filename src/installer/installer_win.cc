@@ -4,7 +4,7 @@
 #include <process.h>
 #include <urlmon.h>
 
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 #include "common/text_win.h"
 #include "installer/download_progress.h"
 

@@ -1,9 +1,42 @@
+// The app's virtual origin and the rules about addresses measured against
+// it: where the page starts, which navigations stay, which documents may talk
+// to the host and which addresses may leave for the shell. originPrefix is
+// kAppOrigin in the bundle mode and the configured "main" address in the
+// remote mode; every comparison with it is exact, letter case included.
 #pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/app_config.h"
 
 namespace kiln {
 
 // The virtual origin under which the bundled app is served. It lies in the
 // reserved .localhost domain, so no network server can ever answer for it.
 inline constexpr const char kAppOrigin[] = "https://app.kiln.localhost/";
+
+// The page's first address: in the bundle mode "main" under the origin, in the
+// remote mode "main" itself, a complete address.
+std::string StartAddress(ContentMode mode, const std::string& originPrefix,
+                         const std::string& main);
+
+// True when uri begins with originPrefix, byte for byte: letter case counts
+// and an address shorter than the prefix is outside.
+bool IsInsideOrigin(const std::string& uri, const std::string& originPrefix);
+
+// True when the sending document's address starts with originPrefix (exact
+// bytes, letter case included). A prefix that does not end in "/" is the
+// configured start page of a remote app, so the address must also end there
+// or go on with "/", "?" or "#": "https://example.com" must not admit
+// "https://example.com.evil.net/".
+bool IsTrustedSender(std::string_view source, std::string_view originPrefix);
+
+// True when an address the page wants in a new window may be handed to the
+// shell: only http:, https: and mailto: (scheme in any letter case), and only
+// without spaces, quotes or control characters, which a browser always
+// percent-encodes. Anything else (file:, javascript:, custom protocols, UNC
+// paths) could make the shell open local programs or files.
+bool MayOpenInShell(const std::string& uri);
 
 }  // namespace kiln

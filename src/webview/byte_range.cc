@@ -3,23 +3,14 @@
 #include <limits>
 
 namespace kiln {
+namespace {
 
 bool IsRangeSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-namespace {
-
 std::string_view TrimEnd(std::string_view text) {
   while (!text.empty() && IsRangeSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
-std::string_view TrimRangeSpace(std::string_view text) {
-  text = TrimEnd(text);
-  while (!text.empty() && IsRangeSpace(text.front())) text.remove_prefix(1);
   return text;
 }
 
@@ -38,6 +29,14 @@ std::optional<uint64_t> ReadBytePosition(std::string_view text) {
   }
   if (i == digitsStart) return std::nullopt;
   return value;
+}
+
+}  // namespace
+
+std::string_view TrimRangeSpace(std::string_view text) {
+  text = TrimEnd(text);
+  while (!text.empty() && IsRangeSpace(text.front())) text.remove_prefix(1);
+  return text;
 }
 
 std::optional<ByteRange> ParseByteRange(std::string_view value, uint64_t size) {

@@ -21,20 +21,16 @@ struct ByteRange {
 // last byte beyond the end is clamped to the end and a suffix longer than the
 // file selects the whole file; a first byte at or beyond the end, a zero-length
 // suffix, an unreadable number or an empty file cannot be satisfied.
+// Each number may follow white space and an optional "+", then decimal
+// digits; reading stops at the first other character, so "0-99, 200-299"
+// reads 99 as the last byte. No digits, a value beyond 64 bits or a minus sign
+// make the number unreadable: a byte position is never negative, and a "-1"
+// wrapped round to 2^64-1 would pass as a last byte beyond the end and be
+// clamped into a range the client never asked for.
 std::optional<ByteRange> ParseByteRange(std::string_view value, uint64_t size);
 
-// The white space a Range value may carry around it and its numbers: space,
-// tab, line feed, vertical tab, form feed, carriage return.
-bool IsRangeSpace(char c);
-std::string_view TrimRangeSpace(std::string_view text);  // both ends
-
-// How each number of a range is read: white space (space, tab, line feed,
-// vertical tab, form feed, carriage return) may precede it, then an optional
-// "+", then decimal digits; reading stops at the first other character, so
-// "0-99, 200-299" reads 99 as the last byte. No digits, a value beyond 64 bits
-// or a minus sign make the number unreadable: a byte position is never
-// negative, and a "-1" wrapped round to 2^64-1 would pass as a last byte
-// beyond the end and be clamped into a range the client never asked for.
-std::optional<uint64_t> ReadBytePosition(std::string_view text);
+// The Range value without the white space around it (space, tab, line
+// feed, vertical tab, form feed, carriage return).
+std::string_view TrimRangeSpace(std::string_view text);
 
 }  // namespace kiln

@@ -2,7 +2,6 @@
 
 #include "common/text_win.h"
 #include "webview/app_origin.h"
-#include "webview/navigation_rules.h"
 #include "webview/webview2/com_callback.h"
 #include "webview/webview2/environment_options_win.h"
 #include "webview/webview2/loader_win.h"

@@ -7,6 +7,10 @@
 namespace kiln {
 namespace {
 
+// In UTF-16 units, as Windows counts them.
+constexpr size_t kMaxNameLength = 255;
+constexpr size_t kMaxPathLength = 32767;
+
 // Length in UTF-16 units of UTF-8 text, or nothing when the text is not
 // valid UTF-8 (overlong forms, surrogates and values beyond U+10FFFF
 // included).

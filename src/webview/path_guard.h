@@ -5,11 +5,6 @@
 
 namespace kiln {
 
-// Longest file or folder name Windows file systems accept, in UTF-16 units.
-inline constexpr size_t kMaxNameLength = 255;
-// Longest path Windows accepts at all, in UTF-16 units.
-inline constexpr size_t kMaxPathLength = 32767;
-
 // True when a decoded request path (UTF-8, "/" separators, relative to www,
 // no trailing "/"; empty for www itself) can only name something inside www
 // and could be a Windows file name at all. Refused:
@@ -23,7 +18,8 @@ inline constexpr size_t kMaxPathLength = 32767;
 // - reserved device names (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9,
 //   LPT0-9 and COM/LPT with a superscript 1-3), in any letter case, alone or
 //   with an extension ("nul.txt");
-// - names longer than kMaxNameLength or paths longer than kMaxPathLength.
+// - names longer than 255 UTF-16 units (the longest name Windows file systems
+//   accept) or paths longer than 32767 (the longest path Windows accepts).
 // The extended-length path on the Windows side stays as a second defence.
 bool IsSafeContentPath(std::string_view path);
 

@@ -24,8 +24,7 @@ bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix)
   return true;
 }
 
-}  // namespace
-
+// "+" stays "+": it means a space only in form data, never in a path.
 std::string DecodePercentEscapes(std::string_view text) {
   std::string decoded;
   decoded.reserve(text.size());
@@ -43,6 +42,8 @@ std::string DecodePercentEscapes(std::string_view text) {
   }
   return decoded;
 }
+
+}  // namespace
 
 std::optional<RequestTarget> RequestTargetFromUri(std::string_view uri,
                                                   std::string_view originPrefix) {

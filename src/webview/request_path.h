@@ -19,16 +19,13 @@ struct RequestTarget {
 // The target of a request URI, or nothing when the request must be answered
 // 404 without asking the file system. The URI must begin with originPrefix
 // (letter case aside); the path ends before the first "?" or "#", so
-// "script.js?v=3" asks for "script.js".
+// "script.js?v=3" asks for "script.js". The path is percent-decoded in one
+// pass, byte by byte: "%XX" with two hex digits (either case) becomes the byte
+// XX, so escaped UTF-8 ("caf%C3%A9") becomes the UTF-8 name; a "%" not
+// followed by two hex digits stays literal, and so does "+". Whether the
+// decoded path is usable is for IsSafeContentPath to say.
 std::optional<RequestTarget> RequestTargetFromUri(std::string_view uri,
                                                   std::string_view originPrefix);
-
-// Percent-decodes a URL path byte by byte: "%XX" with two hex digits becomes
-// the byte XX, so escaped UTF-8 ("caf%C3%A9") becomes the UTF-8 name. A "%"
-// not followed by two hex digits stays literal, and "+" stays "+" (it means
-// a space only in form data, never in a path). Whether the result is usable
-// is for IsSafeContentPath to say.
-std::string DecodePercentEscapes(std::string_view text);
 
 // The Windows file path of a target: the content folder (ending in "\")
 // followed by the relative path with "/" turned into "\".

@@ -2,9 +2,9 @@
 // WebView2 and posts the host's answers back. Parsing, dispatch and the JSON
 // texts live in the portable core (bridge/).
 #include "bridge/outgoing_messages.h"
-#include "bridge/trusted_sender.h"
 #include "bridge/web_message.h"
 #include "common/text_win.h"
+#include "webview/app_origin.h"
 #include "webview/kiln_web_view.h"
 #include "webview/webview2/co_task_string.h"
 

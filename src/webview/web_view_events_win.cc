@@ -5,7 +5,7 @@
 #include <shellapi.h>
 
 #include "common/text_win.h"
-#include "webview/navigation_rules.h"
+#include "webview/app_origin.h"
 #include "webview/webview2/co_task_string.h"
 #include "webview/webview2/com_callback.h"
 

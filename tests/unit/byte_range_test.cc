@@ -122,16 +122,25 @@ TEST(ByteRangeTest, SizesAndOffsetsBeyondFourGiBKeepAllTheirBits) {
   EXPECT_EQ(Range("bytes=-18446744073709551615", kMax), "0-18446744073709551614");
 }
 
-TEST(ByteRangeTest, ReadBytePositionReportsUnreadableText) {
-  EXPECT_EQ(ReadBytePosition("0"), std::optional<uint64_t>(0));
-  EXPECT_EQ(ReadBytePosition(" \t\n\v\f\r42x"), std::optional<uint64_t>(42));
-  EXPECT_EQ(ReadBytePosition("18446744073709551615"), std::optional<uint64_t>(kMax));
-  EXPECT_FALSE(ReadBytePosition(""));
-  EXPECT_FALSE(ReadBytePosition(" "));
-  EXPECT_FALSE(ReadBytePosition("+"));
-  EXPECT_FALSE(ReadBytePosition("-1"));
-  EXPECT_FALSE(ReadBytePosition("18446744073709551616"));
-  EXPECT_FALSE(ReadBytePosition("x1"));
+// Each number is read alike: "bytes=N-" shows a readable first byte, and
+// "bytes=0-N" in a 1000-byte file is clamped when N is readable and refused
+// when it is not.
+TEST(ByteRangeTest, NumbersAreDigitsAfterOptionalSpaceAndPlus) {
+  const struct {
+    const char* value;
+    const char* range;
+  } kValues[] = {
+      {"bytes=0-", "0-999"},
+      {"bytes= \t\n\v\f\r42x-", "42-999"},
+      {"bytes=0-18446744073709551615", "0-999"},
+      {"bytes=-", "416"},
+      {"bytes= -", "416"},
+      {"bytes=+-", "416"},
+      {"bytes=0--1", "416"},
+      {"bytes=0-18446744073709551616", "416"},
+      {"bytes=0-x1", "416"},
+  };
+  for (const auto& row : kValues) EXPECT_EQ(Range(row.value, 1000), row.range) << row.value;
 }
 
 }  // namespace

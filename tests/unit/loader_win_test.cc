@@ -177,7 +177,6 @@ class LoaderTest : public ::testing::Test {
     return name;
   }
 
-  RegistryScope registry_;
   fs::path temp_;
 
  private:
@@ -269,36 +268,44 @@ TEST_F(LoaderTest, FixedFolderMayBeAbsoluteAndNeedsItsClientDll) {
   EXPECT_TRUE(version.isNull);
 }
 
-TEST_F(LoaderTest, MissingFixedFolderFailsWithoutFallingBackToAnInstalledRuntime) {
-  const std::wstring name = MakeExeRelativeFolder();
-  InstallClient(temp_ / name);  // only under the current directory
-  ASSERT_TRUE(SetCurrentDirectoryW(temp_.c_str()));
-  const fs::path installed = InstallClient(temp_ / L"121.0.2277.83");
-  registry_.Register(HKEY_CURRENT_USER, kRuntime, temp_ / L"121.0.2277.83");
-
-  const VersionResult version = VersionFor(name.c_str());
+// The search's rules are tested natively over an in-memory registry; this
+// shows the real registry, read in the view EdgeUpdate writes, feeding them.
+TEST_F(LoaderTest, InstalledRuntimeIsFoundThroughTheRealRegistry) {
+  RegistryScope registry;
+  VersionResult version = VersionFor(nullptr);
+  EXPECT_EQ(version.result, kNotFound);
+  EXPECT_TRUE(version.isNull);
+  registry.Register(HKEY_CURRENT_USER, kRuntime, temp_ / L"missing" / L"121.0.2277.83");
+  version = VersionFor(nullptr);
   EXPECT_EQ(version.result, kNotFound);
   EXPECT_TRUE(version.isNull);
   Objects objects;
-  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(name.c_str(), nullptr, objects.Options(),
+  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, objects.Options(),
                                                      objects.Handler()),
             kNotFound);
-  EXPECT_FALSE(IsLoaded(installed));
-}
 
-TEST_F(LoaderTest, InstalledRuntimeRegisteredForTheUserIsFound) {
   // The folder name is the version, not the DLL's own ProductVersion.
   const fs::path runtime = temp_ / L"Application" / L"121.0.2277.83";
   const fs::path client = InstallClient(runtime);
-  registry_.Register(HKEY_CURRENT_USER, kRuntime, runtime);
+  registry.Register(HKEY_CURRENT_USER, kRuntime, runtime);
+
+  // A missing fixed folder does not fall back to the installed runtime.
+  const std::wstring name = MakeExeRelativeFolder();
+  InstallClient(temp_ / name);  // only under the current directory
+  ASSERT_TRUE(SetCurrentDirectoryW(temp_.c_str()));
+  version = VersionFor(name.c_str());
+  EXPECT_EQ(version.result, kNotFound);
+  EXPECT_TRUE(version.isNull);
+  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(name.c_str(), nullptr, objects.Options(),
+                                                     objects.Handler()),
+            kNotFound);
+  EXPECT_FALSE(IsLoaded(client));
 
   for (const wchar_t* evergreen : {static_cast<const wchar_t*>(nullptr), L""}) {
-    const VersionResult version = VersionFor(evergreen);
+    version = VersionFor(evergreen);
     EXPECT_EQ(version.result, S_OK);
     EXPECT_EQ(version.text, L"121.0.2277.83");
   }
-
-  Objects objects;
   EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, nullptr, objects.Handler()),
             kFakeClientDefaultResult);
   const FakeClientCall* call = CallSeenBy(client);
@@ -308,83 +315,6 @@ TEST_F(LoaderTest, InstalledRuntimeRegisteredForTheUserIsFound) {
   EXPECT_EQ(call->userDataFolder, nullptr);
   EXPECT_EQ(call->environmentOptions, nullptr);
   EXPECT_EQ(call->environmentCreatedHandler, objects.Handler());
-}
-
-TEST_F(LoaderTest, MachineRegistrationComesBeforeTheUserOneAndRuntimeBeforeBeta) {
-  const fs::path machine = temp_ / L"machine" / L"121.0.2277.83";
-  const fs::path user = temp_ / L"user" / L"122.0.2365.59";
-  const fs::path beta = temp_ / L"beta" / L"123.0.2420.10";
-  const fs::path machineClient = InstallClient(machine);
-  const fs::path userClient = InstallClient(user);
-  const fs::path betaClient = InstallClient(beta);
-  registry_.Register(HKEY_CURRENT_USER, kRuntime, user);
-  registry_.Register(HKEY_LOCAL_MACHINE, kBeta, beta);
-  registry_.Register(HKEY_LOCAL_MACHINE, kRuntime, machine);
-
-  EXPECT_EQ(VersionFor(nullptr).text, L"121.0.2277.83");
-  Objects objects;
-  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, objects.Options(),
-                                                     objects.Handler()),
-            kFakeClientDefaultResult);
-  EXPECT_TRUE(IsLoaded(machineClient));
-  EXPECT_FALSE(IsLoaded(userClient));
-  EXPECT_FALSE(IsLoaded(betaClient));
-
-  // Without the machine-wide runtime the user's runtime still beats a newer Beta.
-  registry_.Register(HKEY_LOCAL_MACHINE, kRuntime, temp_ / L"gone" / L"121.0.2277.83");
-  EXPECT_EQ(VersionFor(nullptr).text, L"122.0.2365.59");
-}
-
-TEST_F(LoaderTest, SkipsRuntimesTooOldWithoutClientOrWithoutVersionName) {
-  const fs::path tooOld = temp_ / L"86.0.615.99";
-  const fs::path noClient = temp_ / L"130.0.2849.80";
-  const fs::path noVersion = temp_ / L"Application";
-  const fs::path oldest = temp_ / L"86.0.616.0";
-  const fs::path tooOldClient = InstallClient(tooOld);
-  fs::create_directories(noClient / L"EBWebView" / kArch);
-  InstallClient(noVersion);
-  InstallClient(oldest);
-  registry_.Register(HKEY_LOCAL_MACHINE, kRuntime, tooOld);
-  registry_.Register(HKEY_CURRENT_USER, kRuntime, noClient);
-  registry_.Register(HKEY_LOCAL_MACHINE, kBeta, noVersion);
-  registry_.Register(HKEY_CURRENT_USER, kBeta, oldest);
-
-  EXPECT_EQ(VersionFor(nullptr).text, L"86.0.616.0 beta");
-  Objects objects;
-  CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, nullptr, objects.Handler());
-  const FakeClientCall* call = CallSeenBy(ClientPath(oldest));
-  ASSERT_NE(call, nullptr);
-  EXPECT_EQ(call->runtimeType, 0);  // a preview channel still counts as installed
-  EXPECT_FALSE(IsLoaded(tooOldClient));
-}
-
-TEST_F(LoaderTest, VersionStringNamesThePreviewChannel) {
-  const fs::path dev = temp_ / L"125.0.2518.0";
-  InstallClient(dev);
-  registry_.Register(HKEY_CURRENT_USER, kDev, dev);
-  EXPECT_EQ(VersionFor(nullptr).text, L"125.0.2518.0 dev");
-
-  // A trailing backslash in the registration does not hide the version.
-  const fs::path canary = temp_ / L"126.0.2540.0";
-  InstallClient(canary);
-  registry_.Register(HKEY_LOCAL_MACHINE, kCanary, canary.wstring() + L"\\");
-  registry_.Register(HKEY_CURRENT_USER, kDev, temp_ / L"missing" / L"125.0.2518.0");
-  EXPECT_EQ(VersionFor(nullptr).text, L"126.0.2540.0 canary");
-}
-
-TEST_F(LoaderTest, NothingInstalledGivesNullAndFileNotFound) {
-  VersionResult version = VersionFor(nullptr);
-  EXPECT_EQ(version.result, kNotFound);
-  EXPECT_TRUE(version.isNull);
-
-  registry_.Register(HKEY_CURRENT_USER, kRuntime, temp_ / L"missing" / L"121.0.2277.83");
-  version = VersionFor(nullptr);
-  EXPECT_EQ(version.result, kNotFound);
-  EXPECT_TRUE(version.isNull);
-  Objects objects;
-  EXPECT_EQ(CreateCoreWebView2EnvironmentWithOptions(nullptr, nullptr, objects.Options(),
-                                                     objects.Handler()),
-            kNotFound);
 }
 
 TEST_F(LoaderTest, NullPointersAreRefusedBeforeAnythingIsLoaded) {

@@ -9,12 +9,15 @@
 
 #include "app/app_config.h"
 #include "app/main_window_win.h"
-#include "common/dpi_win.h"
+#include "common/dpi.h"
 #include "webview/kiln_web_view.h"
 #include "../common/sample_png.h"
 
 namespace kiln {
 namespace {
+
+// The main window's class, by which other programs find it.
+constexpr wchar_t kMainWindowClass[] = L"WindowsWebview2Wrapper";
 
 bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

@@ -2,11 +2,13 @@
 
 #include <objbase.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
-#include "webview/webview2/runtime_search_win.h"
+#include "common/files_win.h"
+#include "common/text_win.h"
+#include "webview/webview2/co_task_string.h"
+#include "webview/webview2/runtime_search.h"
 
 namespace kiln {
 namespace {
@@ -25,11 +27,24 @@ using CreateEnvironmentInternal = HRESULT(STDMETHODCALLTYPE*)(
 
 constexpr HRESULT kRuntimeNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
 
-std::optional<RuntimeLocation> FindRuntime(PCWSTR browserExecutableFolder) {
-  if (browserExecutableFolder && *browserExecutableFolder) {
-    return FindFixedRuntime(browserExecutableFolder);
-  }
-  return FindInstalledRuntime();
+// Client DLLs are per process architecture; the folder is fixed at build time.
+#if defined(_M_ARM64) || defined(__aarch64__)
+constexpr char kClientDllArch[] = "arm64";
+#elif defined(_WIN64)
+constexpr char kClientDllArch[] = "x64";
+#else
+constexpr char kClientDllArch[] = "x86";
+#endif
+
+// A null or empty folder asks for an installed runtime.
+RuntimeRequest RequestFor(PCWSTR browserExecutableFolder) {
+  const std::string& exe = GetExecutablePath();
+  const size_t slash = exe.rfind('\\');
+  RuntimeRequest request;
+  request.browserFolder = WideToUtf8(browserExecutableFolder);
+  request.exeFolder = slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+  request.arch = kClientDllArch;
+  return request;
 }
 
 // A failed call must never read as success, even if Windows left no code.
@@ -45,7 +60,9 @@ HRESULT CreateCoreWebView2EnvironmentWithOptions(
     ICoreWebView2EnvironmentOptions* environmentOptions,
     ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* environmentCreatedHandler) {
   if (!environmentCreatedHandler) return E_POINTER;
-  const std::optional<RuntimeLocation> runtime = FindRuntime(browserExecutableFolder);
+  SystemRuntimeProbe probe;
+  const std::optional<RuntimeLocation> runtime =
+      FindRuntime(RequestFor(browserExecutableFolder), probe);
   if (!runtime) return kRuntimeNotFound;
 
   // The plain path, not the "\\?\" form: the runtime finds its own files from
@@ -53,8 +70,8 @@ HRESULT CreateCoreWebView2EnvironmentWithOptions(
   // search path lets the DLL's dependencies come from its own folder. The DLL
   // is never freed: the environment and its callbacks live in it, and nothing
   // tells us reliably when the last of them is gone.
-  const HMODULE client =
-      LoadLibraryExW(runtime->clientDll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const HMODULE client = LoadLibraryExW(Utf8ToWide(runtime->clientDll).c_str(), nullptr,
+                                        LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!client) return LastErrorResult();
   const FARPROC entry = GetProcAddress(client, "CreateWebViewEnvironmentWithOptionsInternal");
   if (!entry) return LastErrorResult();
@@ -68,18 +85,11 @@ HRESULT GetAvailableCoreWebView2BrowserVersionString(PCWSTR browserExecutableFol
                                                      LPWSTR* versionInfo) {
   if (!versionInfo) return E_POINTER;
   *versionInfo = nullptr;
-  const std::optional<RuntimeLocation> runtime = FindRuntime(browserExecutableFolder);
-  if (!runtime) return kRuntimeNotFound;
-  const std::wstring version =
-      runtime->isFixed ? ReadProductVersion(runtime->clientDll) : runtime->version;
+  SystemRuntimeProbe probe;
+  const std::string version = AvailableRuntimeVersion(RequestFor(browserExecutableFolder), probe);
   if (version.empty()) return kRuntimeNotFound;
-
-  const size_t bytes = (version.size() + 1) * sizeof(wchar_t);
-  auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-  if (!copy) return E_OUTOFMEMORY;
-  std::memcpy(copy, version.c_str(), bytes);
-  *versionInfo = copy;
-  return S_OK;
+  *versionInfo = CoTaskCopy(Utf8ToWide(version));
+  return *versionInfo ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace kiln

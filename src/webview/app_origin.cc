@@ -1,4 +1,4 @@
-#include "webview/navigation_rules.h"
+#include "webview/app_origin.h"
 
 namespace kiln {
 namespace {
@@ -33,6 +33,14 @@ std::string StartAddress(ContentMode mode, const std::string& originPrefix,
 bool IsInsideOrigin(const std::string& uri, const std::string& originPrefix) {
   return uri.size() >= originPrefix.size() &&
          uri.compare(0, originPrefix.size(), originPrefix) == 0;
+}
+
+bool IsTrustedSender(std::string_view source, std::string_view originPrefix) {
+  if (source.substr(0, originPrefix.size()) != originPrefix) return false;
+  if (!originPrefix.empty() && originPrefix.back() == '/') return true;
+  if (source.size() == originPrefix.size()) return true;
+  const char next = source[originPrefix.size()];
+  return next == '/' || next == '?' || next == '#';
 }
 
 bool MayOpenInShell(const std::string& uri) {
