@@ -77,6 +77,23 @@ TEST(BridgeTest, RemoteAppIsHeardOnlyFromItsStartPage) {
   EXPECT_EQ(AnswersPerMessage(run), expected);
 }
 
+TEST(BridgeTest, SizesAndPositionsFromThePageAreScaledUpToWholePixels) {
+  SetScreenDpi(120);
+  const StandInRun run = RunPage({
+      Step("dom-content-loaded"),
+      Post(Size(301, 201)),
+      Post(Position(301, 201)),
+      Step("snapshot", {{"label", "scaled"}}),
+      Step("end"),
+  });
+  SetScreenDpi(96);
+  ExpectCleanRun(run);
+  // 376.25 and 251.25 pixels: rounding to the nearest would lose a pixel.
+  const json scaled = Snapshot(run, "scaled");
+  EXPECT_EQ(scaled["client"], json::array({0, 0, 377, 252}));
+  EXPECT_EQ(Corner(scaled), json::array({377, 252}));
+}
+
 TEST(BridgeTest, WindowMessagesMoveResizeAndSwitchTheRealWindow) {
   const StandInRun run = RunPage({
       Step("dom-content-loaded"),

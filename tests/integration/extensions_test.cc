@@ -306,6 +306,11 @@ TEST_F(ExtensionsTest, LoadingKeepsItsOrderAndSkipsWhatIsNoExtension) {
 }
 
 TEST_F(ExtensionsTest, NoExtensionIsDestroyedAfterTheMainWindowFailed) {
+  // The box keeps its fixed caption whatever title the app has.
+  app_.WritePackageJson(json({{"name", "kiln-extensions"},
+                              {"window", {{"title", "Vetoed Game"}}},
+                              {"settings", {{"distribution-mode", "fixed"}}}})
+                            .dump());
   AddRecorder("veto", {{"vetoMainWindow", true}});
   AddRecorder("bystander", {{"ids", {"bystander"}}, {"version", 2}});
   const StandInRun run = Run(json::array());

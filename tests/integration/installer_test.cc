@@ -134,6 +134,27 @@ TEST_F(InstallerTest, MissingRuntimeIsDownloadedInstalledAndStarted) {
   ExpectCleanRun(run);
 }
 
+TEST_F(InstallerTest, TheProgressWindowIsScaledToTheScreenDpi) {
+  LoopbackHttpServer server(kServerPort);
+  server.Serve(kBootstrapperPath, 200, Bootstrapper(), 700);
+  const TestApp app = App("kiln-installer-scaled");
+  SetScreenDpi(120);
+  const StandInRun run = RunWithStandIn(app, kShowAndEnd, Options(app));
+  SetScreenDpi(96);
+  const std::vector<json> progress = run.run.Windows(kSetupClass);
+  ASSERT_EQ(progress.size(), 1u);
+  // 300 by 90 at 120 DPI is 375 by 112.5, rounded up; centred on 2560 by 1600.
+  EXPECT_EQ(progress[0]["window"], json::array({1093, 744, 1468, 857}));
+  // The bar keeps 10 units (12.5 pixels, rounded up) to the client area's
+  // left and top, and its size is the client area's less 20 units.
+  const json client = progress[0]["client"];
+  ASSERT_EQ(progress[0]["children"].size(), 1u);
+  const json bar = progress[0]["children"][0];
+  EXPECT_EQ(bar["class"], "msctls_progress32");
+  EXPECT_EQ(bar["rect"], json::array({13, 13, client[2].get<int>() - 12, client[3].get<int>() - 12}));
+  EXPECT_EQ(run.run.ExitCode(), 0);
+}
+
 TEST_F(InstallerTest, ConfiguredTextsAndAnExistingUserDataFolder) {
   LoopbackHttpServer server(kServerPort);
   server.Serve(kBootstrapperPath, 200, Bootstrapper(), 700);

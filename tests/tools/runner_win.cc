@@ -226,6 +226,22 @@ void RecordDialog(HWND dialog) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
 
+BOOL CALLBACK AddChild(HWND child, LPARAM children) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  reinterpret_cast<json*>(children)->push_back(
+      {{"class", WideToUtf8(ClassName(child))}, {"rect", Rect(rect)}});
+  return TRUE;
+}
+
+// The window's children: their classes and where they lie in its client area.
+json Children(HWND window) {
+  json children = json::array();
+  EnumChildWindows(window, AddChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
 void RecordWindow(HWND window) {
   RECT outer, client;
   GetWindowRect(window, &outer);
@@ -237,7 +253,8 @@ void RecordWindow(HWND window) {
           {"style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))},
           {"exStyle", static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE))},
           {"window", Rect(outer)},
-          {"client", Rect(client)}});
+          {"client", Rect(client)},
+          {"children", Children(window)}});
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -265,6 +266,71 @@ TEST(ContentAnswerTest, ServerErrorSaysItHasNoBody) {
     EXPECT_EQ(answer.body, ContentBody::None);
     EXPECT_EQ(answer.headerLines, (Lines{"Cache-Control: no-store", "Content-Type: audio/ogg",
                                          "Accept-Ranges: bytes", "Content-Length: 0"}));
+  }
+}
+
+TEST(ContentAnswerTest, EveryFileTypeIsLabelledByItsLastExtensionInAnyCase) {
+  const std::pair<const char*, const char*> kTypes[] = {
+      {".html", "text/html; charset=utf-8"},
+      {".htm", "text/html; charset=utf-8"},
+      {".js", "application/javascript; charset=utf-8"},
+      {".css", "text/css; charset=utf-8"},
+      {".json", "application/json; charset=utf-8"},
+      {".xml", "text/xml; charset=utf-8"},
+      {".csv", "text/csv; charset=utf-8"},
+      {".txt", "text/plain; charset=utf-8"},
+      {".wasm", "application/wasm"},
+      {".png", "image/png"},
+      {".apng", "image/apng"},
+      {".jpg", "image/jpeg"},
+      {".jpeg", "image/jpeg"},
+      {".svg", "image/svg+xml"},
+      {".webp", "image/webp"},
+      {".gif", "image/gif"},
+      {".tif", "image/tiff"},
+      {".tiff", "image/tiff"},
+      {".bmp", "image/bmp"},
+      {".ico", "image/x-icon"},
+      {".avif", "image/avif"},
+      {".webm", "video/webm"},
+      {".m4a", "audio/mp4"},
+      {".mp3", "audio/mpeg"},
+      {".mp4", "video/mp4"},
+      {".mpg", "video/mpeg"},
+      {".mpeg", "video/mpeg"},
+      {".opus", "audio/ogg; codecs=opus"},
+      {".ogg", "audio/ogg"},
+      {".ogv", "video/ogg"},
+      {".flac", "audio/flac"},
+      {".wav", "audio/wav"},
+      {".woff", "application/font-woff"},
+      {".woff2", "font/woff2"},
+      {".ttf", "application/font-sfnt"},
+      {".otf", "application/font-sfnt"},
+      {".eot", "application/vnd.ms-fontobject"},
+      {".zip", "application/zip"},
+      {".pdf", "application/pdf"},
+      {".scml", "text/xml"},
+      {".scon", "application/json"},
+  };
+  for (const auto& [extension, type] : kTypes) {
+    std::string upper = extension;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const std::string& name : {"level" + std::string(extension), "Level.v2.min" + upper,
+                                    "x.txt.zip.bak" + std::string(extension)}) {
+      FakeFiles files;
+      files.File("assets/" + name, 10);
+      const ContentAnswer answer = Ask(files, "assets/" + name);
+      ASSERT_EQ(answer.status, 200) << name;
+      EXPECT_EQ(answer.headerLines[1], std::string("Content-Type: ") + type) << name;
+    }
+  }
+  FakeFiles files;
+  files.File("archive.tar.gz", 10).File("b.c/readme", 10);
+  for (const char* name : {"archive.tar.gz", "b.c/readme"}) {
+    const ContentAnswer answer = Ask(files, name);
+    ASSERT_EQ(answer.status, 200) << name;
+    EXPECT_EQ(answer.headerLines[1], "Content-Type: application/octet-stream") << name;
   }
 }
 

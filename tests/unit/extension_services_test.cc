@@ -90,6 +90,26 @@ TEST_F(ExtensionServicesTest, NamedValuesBecomeOneCompactSortedObject) {
                    "\"two\":true,\"zero\":false},\"type\":\"extension-message\"}"});
 }
 
+TEST_F(ExtensionServicesTest, NumbersAreWrittenAsTheShortestTextThatReadsBackTheSame) {
+  const struct {
+    double number;
+    const char* text;
+  } cases[] = {
+      {1, "1.0"},          {-0.0, "-0.0"},     {1e-07, "1e-07"},
+      {1e+15, "1e+15"},    {100000000000000.0, "100000000000000.0"},
+      {1e+21, "1e+21"},    {kNaN, "null"},
+  };
+  for (const auto& c : cases) {
+    host.posted.clear();
+    const NamedExtensionValue value[] = {Named("n", ExtensionValueType::Number, c.number)};
+    first.SendWebMessage("m", 1, value, c.number);
+    EXPECT_EQ(host.posted, Posted{std::string("{\"asyncId\":") + c.text +
+                                  ",\"componentId\":\"\",\"messageId\":\"m\",\"params\":{\"n\":" +
+                                  c.text + "},\"type\":\"extension-message\"}"})
+        << c.text;
+  }
+}
+
 TEST_F(ExtensionServicesTest, NoValuesGiveAnEmptyParamsObject) {
   first.SendWebMessage("", 0, nullptr, -1);
   EXPECT_EQ(host.posted, Posted{R"({"asyncId":-1.0,"componentId":"","messageId":"",)"

@@ -221,6 +221,25 @@ TEST_F(ExtensionMessageTest, EachIdReachesTheExtensionThatRegisteredIt) {
   EXPECT_EQ(other.messages[0].messageId, "two");
 }
 
+TEST_F(ExtensionMessageTest, TheEmptyIdIsListedButNeverReachedAndNewIdsCountAtOnce) {
+  Extension& record = *app.extensions[0];
+  ASSERT_TRUE(record.RegisterComponentId(""));
+  EXPECT_EQ(Handle(R"({"type":"extension-message","componentId":"","messageId":"m","params":[]})"),
+            Calls{});
+  EXPECT_TRUE(extension.messages.empty()) << "no page message can reach the empty id";
+  const auto listing = [](const char* ids) {
+    return Calls{std::string(R"(post {"registeredComponentIds":[)") + ids +
+                 R"(],"type":"wrapper-init-response"})"};
+  };
+  EXPECT_EQ(Handle(R"({"type":"wrapper-init"})"), listing(R"("","game")"));
+
+  // Registered while the page runs: routed at once, listed from the next answer.
+  ASSERT_TRUE(record.RegisterComponentId("late"));
+  Handle(R"({"type":"extension-message","componentId":"late","messageId":"m","params":[]})");
+  ASSERT_EQ(extension.messages.size(), 1u);
+  EXPECT_EQ(Handle(R"({"type":"wrapper-init"})"), listing(R"("","game","late")"));
+}
+
 TEST_F(ExtensionMessageTest, AnExtensionAnswersFromInsideItsCall) {
   RecordingHost host;
   app.webViewHost = &host;
