@@ -2,7 +2,7 @@
 // it: where the page starts, which navigations stay, which documents may talk
 // to the host and which addresses may leave for the shell. originPrefix is
 // kAppOrigin in the bundle mode and the configured "main" address in the
-// remote mode; every comparison with it is exact, letter case included.
+// remote mode.
 #pragma once
 
 #include <string>
@@ -25,18 +25,20 @@ std::string StartAddress(ContentMode mode, const std::string& originPrefix,
 // and an address shorter than the prefix is outside.
 bool IsInsideOrigin(const std::string& uri, const std::string& originPrefix);
 
-// True when the sending document's address starts with originPrefix (exact
-// bytes, letter case included). A prefix that does not end in "/" is the
-// configured start page of a remote app, so the address must also end there
-// or go on with "/", "?" or "#": "https://example.com" must not admit
-// "https://example.com.evil.net/".
+// True when the sending document's address starts with originPrefix: its
+// scheme and authority in any letter case, the rest byte for byte. While the
+// prefix ends inside the authority (a remote "main" such as
+// "https://example.com") the address must also end there or go on with "/",
+// "?" or "#", so that it cannot name another host ("https://example.com.evil.net/");
+// once the prefix reaches into the path, any continuation is heard.
 bool IsTrustedSender(std::string_view source, std::string_view originPrefix);
 
 // True when an address the page wants in a new window may be handed to the
-// shell: only http:, https: and mailto: (scheme in any letter case), and only
-// without spaces, quotes or control characters, which a browser always
-// percent-encodes. Anything else (file:, javascript:, custom protocols, UNC
-// paths) could make the shell open local programs or files.
+// shell: any absolute address (a game's steam:// or discord: links, say) but
+// those that could open local files or programs (file:, drive paths and UNC
+// names, javascript:, vbscript:, data:, blob:, about:, and Windows schemes
+// such as ms-msdt:, search-ms: or shell:), and only without spaces, quotes
+// or control characters, which a browser always percent-encodes.
 bool MayOpenInShell(const std::string& uri);
 
 }  // namespace kiln

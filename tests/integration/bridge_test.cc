@@ -41,7 +41,7 @@ TEST(BridgeTest, HandshakeIsAnsweredOnlyForTheAppsOwnDocuments) {
       Step("dom-content-loaded"),
       Post(init),
       PostFrom("https://example.com/", init),
-      PostFrom("HTTPS://APP.KILN.LOCALHOST/index.html", init),
+      PostFrom("HTTPS://APP.KILN.LOCALHOST/index.html", init),  // scheme and host in any case
       PostFrom("https://app.kiln.localhost.example.com/", init),
       PostFrom(nullptr, init),  // the sender's address cannot be read
       Step("message", {{"json", init}}),  // posted as a JSON value, not as its text
@@ -49,8 +49,9 @@ TEST(BridgeTest, HandshakeIsAnsweredOnlyForTheAppsOwnDocuments) {
       Step("end"),
   });
   ExpectCleanRun(run);
-  EXPECT_EQ(AnswersPerMessage(run), (std::vector<int>{1, 0, 0, 0, 0, 0, 1}));
-  EXPECT_EQ(PostedTexts(run), (std::vector<std::string>{kNoComponents, kNoComponents}))
+  EXPECT_EQ(AnswersPerMessage(run), (std::vector<int>{1, 0, 1, 0, 0, 0, 1}));
+  EXPECT_EQ(PostedTexts(run),
+            (std::vector<std::string>{kNoComponents, kNoComponents, kNoComponents}))
       << "an empty array, never null, when no extension registered an id";
   EXPECT_TRUE(run.Events("post-string").empty());
   EXPECT_EQ(run.run.ExitCode(), 0);

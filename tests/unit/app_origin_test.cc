@@ -19,10 +19,12 @@ TEST(StartAddress, BundleModeServesMainUnderTheOriginAndRemoteModeUsesMainVerbat
 }
 
 // Addresses measured against kAppOrigin: in the bundle mode an address is
-// inside the origin exactly when its document may talk to the host.
+// inside the origin exactly when its document may talk to the host, but for
+// the letter case of scheme and host, which senders may use freely.
 struct BundleAddress {
   std::string address;
   bool inside;
+  bool heard = inside;
 };
 
 std::vector<BundleAddress> BundleAddresses() {
@@ -44,10 +46,11 @@ std::vector<BundleAddress> BundleAddresses() {
       // Another host that merely starts with the origin's host name.
       {"https://app.kiln.localhost.evil.com/", false},
       {"https://app.kiln.localhost.evil.net/", false},
-      // Letter case counts.
-      {upper, false},
-      {upper + "index.html", false},
-      {"HTTPS://app.kiln.localhost/index.html", false},
+      // Letter case counts; senders may write scheme and host in any case.
+      {upper, false, true},
+      {upper + "index.html", false, true},
+      {"HTTPS://APP.KILN.LOCALHOST/index.html", false, true},
+      {"HTTPS://app.kiln.localhost/index.html", false, true},
   };
 }
 
@@ -59,7 +62,7 @@ TEST(IsInsideOrigin, AcceptsOnlyAddressesThatBeginWithTheExactOrigin) {
 
 TEST(TrustedSenderTest, BundleModeHearsOnlyTheAppOrigin) {
   for (const BundleAddress& row : BundleAddresses()) {
-    EXPECT_EQ(IsTrustedSender(row.address, kAppOrigin), row.inside) << row.address;
+    EXPECT_EQ(IsTrustedSender(row.address, kAppOrigin), row.heard) << row.address;
   }
 }
 
@@ -75,12 +78,25 @@ TEST(TrustedSenderTest, RemoteModeNeedsABoundaryAfterThePrefix) {
   EXPECT_FALSE(IsTrustedSender("https://example.com@evil.net/", main));
   EXPECT_FALSE(IsTrustedSender("https://example.co", main));
 
+  EXPECT_TRUE(IsTrustedSender("HTTPS://EXAMPLE.COM/", main)) << "scheme and host in any case";
+  EXPECT_TRUE(IsTrustedSender("https://example.com", "https://Example.COM"));
+  EXPECT_FALSE(IsTrustedSender("https://example.com.evil.net/", "https://EXAMPLE.com"));
+}
+
+TEST(TrustedSenderTest, RemoteModeHearsAnyContinuationOnceThePrefixReachesThePath) {
   const std::string page = "https://example.com/game/index.html";
   EXPECT_TRUE(IsTrustedSender(page, page));
   EXPECT_TRUE(IsTrustedSender(page + "?seed=1", page));
   EXPECT_TRUE(IsTrustedSender(page + "#menu", page));
-  EXPECT_FALSE(IsTrustedSender("https://example.com/game/index.html5", page));
+  EXPECT_TRUE(IsTrustedSender("https://example.com/game/index.html5", page));
   EXPECT_FALSE(IsTrustedSender("https://example.com/game/other.html", page));  // sibling page
+  const std::string play = "https://example.com/play?lang=en";
+  EXPECT_TRUE(IsTrustedSender(play + "&level=2", play));
+  EXPECT_TRUE(IsTrustedSender("https://EXAMPLE.com/play?lang=en", play));
+  EXPECT_FALSE(IsTrustedSender("https://example.com/Play?lang=en", play)) << "the path's case counts";
+  EXPECT_FALSE(IsTrustedSender("https://example.com/play?lang=de", play));
+  EXPECT_TRUE(IsTrustedSender("https://example.com/x", "https://example.com/"));
+  EXPECT_FALSE(IsTrustedSender("https://example.com.evil.net/", "https://example.com/"));
 }
 
 TEST(TrustedSenderTest, AnEmptyPrefixHearsNoRealPage) {
@@ -88,22 +104,27 @@ TEST(TrustedSenderTest, AnEmptyPrefixHearsNoRealPage) {
   EXPECT_TRUE(IsTrustedSender("", ""));
 }
 
-TEST(MayOpenInShell, HandsOnlyWebAndMailAddressesToTheShell) {
+TEST(MayOpenInShell, HandsWebMailAndAppLinksToTheShell) {
   for (const char* uri : {"https://example.com/page", "http://example.com/",
                           "mailto:someone@example.com?subject=Hi%20there", "HTTPS://EXAMPLE.COM/",
-                          "MailTo:someone@example.com"}) {
+                          "MailTo:someone@example.com", "steam://run/480",
+                          "discord://discord.com/invite/abc", "ms-windows-store://pdp/?ProductId=9X",
+                          "tel:+15551234", "ms-settings:privacy", "itms-apps:id42",
+                          "x2:thing"}) {
     EXPECT_TRUE(MayOpenInShell(uri)) << uri;
   }
 }
 
 TEST(MayOpenInShell, RefusesEverythingThatCouldOpenLocalProgramsOrFiles) {
   for (const char* uri : {"file:///C:/Windows/System32/calc.exe", "FILE:///C:/boot.ini",
-                          "javascript:alert(1)", "ms-settings:privacy", "search-ms:query=secret",
-                          "\\\\server\\share\\tool.exe", "C:\\Windows\\notepad.exe",
+                          "javascript:alert(1)", "JavaScript:alert(1)", "vbscript:msgbox(1)",
+                          "data:text/html,<b>x</b>", "blob:https://example.com/1", "about:blank",
+                          "ms-msdt:/id%20PCWDiagnostic", "search-ms:query=secret",
+                          "search:query=x", "ms-officecmd:{}", "ms-word:ofe|u|https://x/a.docx",
+                          "ms-excel:ofe|u|https://x/a.xlsx", "ms-powerpoint:ofv|u|https://x/a.pptx",
+                          "shell:startup", "\\\\server\\share\\tool.exe", "C:\\Windows\\notepad.exe",
                           "c:/Windows/notepad.exe", "https", "", ":https://example.com/",
-                          // Schemes that merely start or end like an allowed one.
-                          "https2://example.com/", "xhttp://example.com/",
-                          "mailto2:someone@example.com"}) {
+                          "1http://example.com/", "//server/share"}) {
     EXPECT_FALSE(MayOpenInShell(uri)) << uri;
   }
 }
