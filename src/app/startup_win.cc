@@ -9,6 +9,7 @@
 #include "app/app_config.h"
 #include "app/app_context.h"
 #include "app/main_window_win.h"
+#include "app/user_data_folder.h"
 #include "common/files_win.h"
 #include "common/text_win.h"
 #include "extensions/extension_loader_win.h"
@@ -63,7 +64,7 @@ int RunKiln(HINSTANCE instance) {
         L"available.",
         kFixedCaption);
   }
-  const std::string userDataFolder = localAppData + "\\" + config.name;
+  const std::string userDataFolder = localAppData + "\\" + UserDataFolderName(config.name);
 
   ULONG_PTR gdiplusToken = 0;
   Gdiplus::GdiplusStartupInput gdiplusInput;
