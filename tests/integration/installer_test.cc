@@ -236,15 +236,21 @@ TEST_F(InstallerTest, RedirectedAndChunkedDownloadsCount) {
 }
 
 TEST_F(InstallerTest, TheUserDataFolderIsTheOneEveryoneElseFinds) {
-  // A trailing dot is dropped from a plain path: the folder made must be the
-  // one the download, the bootstrapper and WebView2 then look in.
+  // A name Windows would change (its trailing dot dropped from plain paths)
+  // gives one folder that the download, the bootstrapper and WebView2 share.
   LoopbackHttpServer server(kServerPort);
   server.Serve(kBootstrapperPath, 200, Bootstrapper());
-  fs::remove_all(LocalAppDataDir() / "kiln-installer-dot");
+  const fs::path folder = LocalAppDataDir() / "kiln-installer-dot_";
+  fs::remove_all(folder);
   const TestApp app = App("kiln-installer-dot.");
   const StandInRun run = RunWithStandIn(app, kShowAndEnd, Options(app));
-  EXPECT_TRUE(fs::exists(LocalAppDataDir() / "kiln-installer-dot" / "Webview2Setup.exe"));
-  EXPECT_TRUE(fs::exists(app.Path("bootstrapper.txt"))) << "the bootstrapper ran";
+  EXPECT_TRUE(fs::exists(folder / "Webview2Setup.exe"));
+  EXPECT_NE(Lower(ReadFile(app.Path("bootstrapper.txt"))).find("\\kiln-installer-dot_"),
+            std::string::npos)
+      << "the bootstrapper ran in it";
+  EXPECT_NE(Lower(run.First("create-environment").value("userDataFolder", "")).find("\\kiln-installer-dot_"),
+            std::string::npos)
+      << "WebView2 was given it";
   EXPECT_EQ(run.run.ExitCode(), 0);
 }
 
