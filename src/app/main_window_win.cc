@@ -71,6 +71,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case kRunDeferredWork:
+      if (g_webView) g_webView->RunDeferred();
+      return 0;
     case WM_SIZE:
       if (g_webView && g_webView->controller) {
         RECT bounds = {};

@@ -1,5 +1,7 @@
 #include "common/paths.h"
 
+#include <utility>
+
 namespace kiln {
 namespace {
 
@@ -27,6 +29,14 @@ std::wstring ToExtendedPath(std::wstring path) {
     }
   }
   return path;
+}
+
+std::wstring ModuleLoadPath(std::wstring path) {
+  constexpr size_t kMaxPath = 260;  // MAX_PATH, the terminator included
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path.size() < kMaxPath ? path : ToExtendedPath(std::move(path));
 }
 
 }  // namespace kiln

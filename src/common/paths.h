@@ -18,4 +18,10 @@ std::wstring StripLongPathPrefix(const std::wstring& path);
 // a share could not even read its package.json.
 std::wstring ToExtendedPath(std::wstring path);
 
+// The path to load a module by: its plain form while it fits in MAX_PATH
+// characters, the extended form beyond. Windows keeps the "\\?\" a module was
+// loaded through in its module name, and a DLL that finds its own files from
+// that name (or hands it to an older C runtime) would trip over it.
+std::wstring ModuleLoadPath(std::wstring path);
+
 }  // namespace kiln

@@ -15,7 +15,7 @@ namespace {
 class DllLoader final : public ModuleLoader {
  public:
   void* Open(const std::string& path) override {
-    const std::wstring widePath = ToExtendedPath(Utf8ToWide(path));
+    const std::wstring widePath = ModuleLoadPath(Utf8ToWide(path));
     if (widePath.empty()) return nullptr;
     // A file that is not a loadable DLL must fail quietly, with no system
     // error box in front of the user.

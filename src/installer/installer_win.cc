@@ -110,17 +110,41 @@ void RunMessageLoop() {
   }
 }
 
+// Waits for handle while this thread's messages are dispatched: other
+// programs (the bootstrapper among them) may send to its windows meanwhile,
+// and a thread that does not answer would hold them up.
+void WaitServingMessages(HANDLE handle) {
+  bool quit = false;
+  WPARAM quitCode = 0;
+  while (MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        quit = true;
+        quitCode = message.wParam;
+        continue;
+      }
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  // A quit meant for the main loop is handed on, not swallowed.
+  if (quit) PostQuitMessage(static_cast<int>(quitCode));
+}
+
 // True when the program ran to its end and said it succeeded (exit code 0).
 bool RunAndWait(const std::wstring& program, const std::wstring& folder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  wchar_t commandLine[1] = {L'\0'};
-  if (!CreateProcessW(program.c_str(), commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+  // Its own quoted path, as argv[0]: programs read their arguments from the
+  // second word of the command line on.
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &process)) {
     return false;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  WaitServingMessages(process.hProcess);
   DWORD exitCode = 1;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hThread);

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <deque>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -47,6 +49,15 @@ class KilnWebView final : public PageActions, public WebViewHost {
   const std::string& UserDataFolder() const override { return userDataFolder; }
   // One message text from a trusted page; never throws.
   void HandleWebMessage(const std::string& text);
+
+  // Runs task from the message loop once the WebView2 callback now running
+  // has returned. WebView2 does not survive a nested message loop inside its
+  // callbacks (a message box, an extension's dialog, the shell's "open with"
+  // window), so everything that may start one waits until then.
+  void Defer(std::function<void()> task);
+  // Runs the deferred tasks in the order they came, one at a time: a task
+  // that runs a nested loop holds back the ones after it.
+  void RunDeferred();
 
   // Event handlers of the web view (web_view_events_win.cc).
   HRESULT OnDocumentTitleChanged(ICoreWebView2* sender);
@@ -102,9 +113,15 @@ class KilnWebView final : public PageActions, public WebViewHost {
   void FailCreation();
 
   bool creationFailed_ = false;
+  std::deque<std::function<void()>> deferred_;
+  bool deferredPosted_ = false;
+  bool runningDeferred_ = false;
 };
 
 // Set from just before KilnWebView::Init until the message loop has ended.
 extern KilnWebView* g_webView;
+
+// Posted to the main window when deferred work waits (KilnWebView::Defer).
+inline constexpr UINT kRunDeferredWork = WM_APP + 1;
 
 }  // namespace kiln

@@ -2,6 +2,7 @@
 
 #include "common/text_win.h"
 #include "webview/app_origin.h"
+#include "webview/webview2/app_container_access_win.h"
 #include "webview/webview2/com_callback.h"
 #include "webview/webview2/environment_options_win.h"
 #include "webview/webview2/loader_win.h"
@@ -59,6 +60,9 @@ void KilnWebView::Init() {
           [this](HRESULT errorCode, ICoreWebView2Environment* createdEnvironment) {
             return OnEnvironmentCreated(errorCode, createdEnvironment);
           });
+  // A runtime shipped with the app, as unzipped by a user, may lack the
+  // access its sandboxed processes need.
+  if (browserFolder) EnsureAppContainerAccess(Utf8ToWide(exeFolder) + browserFolder);
   // A runtime that cannot even start creating never calls the handler back.
   if (FAILED(CreateCoreWebView2EnvironmentWithOptions(browserFolder, userData.c_str(),
                                                       options.Get(), handler.Get()))) {
@@ -129,12 +133,33 @@ void KilnWebView::FailCreation() {
   // completion); the user hears of it once.
   if (creationFailed_) return;
   creationFailed_ = true;
-  const std::wstring caption = Utf8ToWide(config->title);
-  MessageBoxW(nullptr, kCreationFailedText, caption.c_str(), MB_OK | MB_ICONERROR);
-  // The window goes first, so nothing can close it later and overwrite the
-  // exit code with the 0 of a normal close.
-  DestroyWindow(window);
-  PostQuitMessage(1);
+  Defer([this] {
+    const std::wstring caption = Utf8ToWide(config->title);
+    MessageBoxW(nullptr, kCreationFailedText, caption.c_str(), MB_OK | MB_ICONERROR);
+    // The window goes first, so nothing can close it later and overwrite the
+    // exit code with the 0 of a normal close.
+    DestroyWindow(window);
+    PostQuitMessage(1);
+  });
+}
+
+void KilnWebView::Defer(std::function<void()> task) {
+  deferred_.push_back(std::move(task));
+  // One wake-up at a time: a page that posts thousands of messages at once
+  // must not fill the thread's message queue.
+  if (!deferredPosted_) deferredPosted_ = PostMessageW(window, kRunDeferredWork, 0, 0) != FALSE;
+}
+
+void KilnWebView::RunDeferred() {
+  deferredPosted_ = false;
+  if (runningDeferred_) return;
+  runningDeferred_ = true;
+  while (!deferred_.empty()) {
+    std::function<void()> task = std::move(deferred_.front());
+    deferred_.pop_front();
+    task();
+  }
+  runningDeferred_ = false;
 }
 
 }  // namespace kiln

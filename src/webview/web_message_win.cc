@@ -21,7 +21,8 @@ HRESULT KilnWebView::OnWebMessageReceived(ICoreWebView2*,
   // A message posted as a JSON value rather than a string has no text: it is
   // dropped like any other malformed message.
   if (FAILED(args->TryGetWebMessageAsString(text.Put())) || text.IsNull()) return S_OK;
-  HandleWebMessage(WideToUtf8(text.Get()));
+  // Extensions may show dialogs while they handle a message: not in here.
+  Defer([this, message = WideToUtf8(text.Get())] { HandleWebMessage(message); });
   return S_OK;
 }
 

@@ -119,7 +119,17 @@ HRESULT KilnWebView::OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventAr
   CoTaskString uri;
   args->get_Uri(uri.Put());
   if (MayOpenInShell(WideToUtf8(uri.Get()))) {
-    ShellExecuteW(nullptr, L"open", uri.Get(), nullptr, nullptr, SW_SHOWDEFAULT);
+    // Later, and without the shell's own windows ("no app associated", "open
+    // with"): none may come up inside this handler, nor stop the app.
+    Defer([address = std::wstring(uri.Get())] {
+      SHELLEXECUTEINFOW open = {};
+      open.cbSize = sizeof(open);
+      open.fMask = SEE_MASK_FLAG_NO_UI;
+      open.lpVerb = L"open";
+      open.lpFile = address.c_str();
+      open.nShow = SW_SHOWDEFAULT;
+      ShellExecuteExW(&open);
+    });
   }
   // Handled either way: no second app window ever opens.
   args->put_Handled(TRUE);

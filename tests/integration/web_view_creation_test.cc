@@ -69,11 +69,11 @@ TEST(WebViewCreation, OptionsCarryTheChromiumArgumentsAndTheSdkTargetVersion) {
       << "absent chromium-args still pass an empty string";
 }
 
-TEST(WebViewCreation, UserDataFolderIsTheLocalAppDataFolderAndTheNameVerbatim) {
+TEST(WebViewCreation, UserDataFolderIsTheLocalAppDataFolderAndTheNameAsAFolderName) {
   const StandInRun run = RunApp({{"name", "Studio\\Caf\u00e9 Game 2"}}, kEnd);
   ExpectCleanRun(run);
   const std::string folder = run.First("create-environment")["userDataFolder"];
-  const std::string tail = "\\AppData\\Local\\Studio\\Caf\u00e9 Game 2";
+  const std::string tail = "\\AppData\\Local\\Studio_Caf\u00e9 Game 2";
   ASSERT_GT(folder.size(), tail.size());
   EXPECT_EQ(folder.substr(folder.size() - tail.size()), tail);
   EXPECT_EQ(folder.rfind("C:\\users\\", 0), 0u) << folder;
@@ -166,8 +166,9 @@ TEST(WebViewCreation, EveryCreationFailureShowsTheErrorBoxAndExitsWithOne) {
   int index = 0;
   for (const json& failure : failures) {
     SCOPED_TRACE(failure.dump());
+    // No step ends these runs: Kiln must end each itself.
     json scenario = failure;
-    scenario["steps"] = json::array({{{"do", "end"}}});
+    scenario["steps"] = json::array();
     const StandInRun run =
         RunApp({{"window", {{"title", "Broken Game"}}}}, scenario, std::to_string(index++));
     ASSERT_FALSE(run.run.TimedOut());

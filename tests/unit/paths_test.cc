@@ -39,5 +39,15 @@ TEST(PathsTest, StripRemovesOnlyALeadingPrefix) {
   EXPECT_EQ(StripLongPathPrefix(Text(L"x\\\\?\\C:")), L"x\\\\?\\C:");
 }
 
+TEST(PathsTest, ModulesLoadByThePlainPathWhileItFits) {
+  EXPECT_EQ(ModuleLoadPath(L"C:/Games/Hero/audio.ext.dll"), L"C:\\Games\\Hero\\audio.ext.dll");
+  const std::wstring folder = L"C:\\" + std::wstring(240, L'g') + L"\\";
+  const std::wstring fits = folder + std::wstring(259 - folder.size(), L'x');
+  EXPECT_EQ(ModuleLoadPath(fits), fits);
+  EXPECT_EQ(ModuleLoadPath(fits + L"x"), L"\\\\?\\" + fits + L"x");
+  const std::wstring share = L"\\\\server\\share\\" + std::wstring(260, L's');
+  EXPECT_EQ(ModuleLoadPath(share), L"\\\\?\\UNC\\server\\share\\" + std::wstring(260, L's'));
+}
+
 }  // namespace
 }  // namespace kiln

@@ -44,10 +44,9 @@ bool SystemRuntimeProbe::IsFile(const std::string& path) {
 }
 
 std::string SystemRuntimeProbe::ProductVersion(const std::string& dllPath) {
-  // In the plain form the loader loads it by: the version functions load the
-  // file as a data module, and their documentation says nothing of
-  // extended-length paths.
-  const std::wstring path = Utf8ToWide(dllPath);
+  // The version functions load the file as a data module, in the form the
+  // loader loads it by.
+  const std::wstring path = ModuleLoadPath(Utf8ToWide(dllPath));
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) return {};
