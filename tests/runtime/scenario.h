@@ -35,7 +35,8 @@
 //   end                                the user closes the main window
 //   await {event, count}               waits until the web view has raised the
 //                                      event ("dom-content-loaded", "message",
-//                                      "frame": a frame painted, "evaluated")
+//                                      "frame": a frame painted where the user
+//                                      sees it, "evaluated")
 //                                      count times
 //   evaluate {expression, label}       a real browser runs the expression in the
 //                                      page, awaiting a promise; an "evaluated"

@@ -90,9 +90,10 @@ void Page::Open(const std::string& address, HWND parent, std::function<void(bool
         OnEvent(method, params, sessionId);
       },
       error);
-  if (!connected || !view_.Create(parent, [this](const char* method, json params) {
-        Send(method, std::move(params));
-      })) {
+  // A frame counts as painted once the user can see it: until Kiln shows
+  // the web view, clicks on its area reach Kiln's window, not the page.
+  const auto input = [this](const char* method, json params) { Send(method, std::move(params)); };
+  if (!connected || !view_.Create(parent, input, [] { NoteEvent("frame"); })) {
     Record({{"event", "error"}, {"text", "no browser: " + (connected ? "no view window" : error)}});
     ready(false);
     return;
@@ -262,12 +263,15 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     if (!closing_ && Text(params, "targetId") == targetId_ && webView_) webView_->RequestClose();
     return;
   }
-  if (sessionId.empty() || sessionId != sessionId_ || !webView_) return;
+  if (sessionId.empty() || sessionId != sessionId_) return;
+  // Frames come from the moment the screencast starts, before Kiln has the
+  // controller; the browser sends none after one it has not seen
+  // acknowledged, so each is taken whoever is attached.
+  if (method == "Page.screencastFrame") return OnFrame(params);
+  if (!webView_) return;
 
   if (method == "Fetch.requestPaused") {
     OnRequestPaused(params);
-  } else if (method == "Page.screencastFrame") {
-    OnFrame(params);
   } else if (method == "Runtime.bindingCalled") {
     OnBinding(params);
   } else if (method == "Page.domContentEventFired") {
@@ -411,10 +415,9 @@ void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
 void Page::OnFrame(const json& params) {
   const std::string image = Base64Decode(Text(params, "data"));
   const bool shown = view_.ShowFrame(image);
-  // Acknowledged once painted, so the browser sends no faster than the
+  // Acknowledged once taken, so the browser sends no faster than the
   // window can show, and Kiln's own messages keep flowing.
   Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
-  if (shown) NoteEvent("frame");
   if (frames_++ == 0 || !shown) {
     const json metadata = params.value("metadata", json::object());
     Record({{"event", shown ? "frame" : "error"},

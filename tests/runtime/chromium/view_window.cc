@@ -24,7 +24,7 @@ ViewWindow::~ViewWindow() {
   if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
-bool ViewWindow::Create(HWND parent, InputSink sink) {
+bool ViewWindow::Create(HWND parent, InputSink sink, std::function<void()> painted) {
   Gdiplus::GdiplusStartupInput input;
   Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
   WNDCLASSEXW windowClass = {};
@@ -36,6 +36,7 @@ bool ViewWindow::Create(HWND parent, InputSink sink) {
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);
   sink_ = std::move(sink);
+  painted_ = std::move(painted);
   HDC screen = GetDC(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   if (screen) ReleaseDC(nullptr, screen);
@@ -116,6 +117,8 @@ void ViewWindow::Paint() {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
   EndPaint(window_, &paint);
+  // Windows sends WM_PAINT only to a window that is shown.
+  if (frame_ && painted_) painted_();
 }
 
 int ViewWindow::Modifiers() const {

@@ -22,7 +22,8 @@ class ViewWindow {
   ViewWindow(const ViewWindow&) = delete;
   ViewWindow& operator=(const ViewWindow&) = delete;
 
-  bool Create(HWND parent, InputSink sink);
+  // painted is called each time a frame reaches the screen.
+  bool Create(HWND parent, InputSink sink, std::function<void()> painted);
   void SetBounds(const RECT& bounds);
   void SetVisible(bool visible);
   void Focus();
@@ -48,6 +49,7 @@ class ViewWindow {
 
   HWND window_ = nullptr;
   InputSink sink_;
+  std::function<void()> painted_;
   HBITMAP frame_ = nullptr;
   SIZE frameSize_ = {};
   double scale_ = 1.0;
