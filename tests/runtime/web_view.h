@@ -100,7 +100,7 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   // False when no filter covers the request (answer is then not called).
   bool ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
                     int context, Answer answer = nullptr);
-  // The page attached, or the stand-in's own once none is.
+  // The page the controller attached, or the stand-in's own while none is.
   PageDriver& page() { return page_ ? *page_ : standInPage_; }
   void SetPage(PageDriver* page) { page_ = page; }
   void SetSource(const std::wstring& uri) { source_ = uri; }
