@@ -415,11 +415,14 @@ void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
 }
 
 void Page::OnFrame(const json& params) {
-  const std::string image = Base64Decode(Text(params, "data"));
-  const bool shown = view_.ShowFrame(image);
-  // Acknowledged once taken, so the browser sends no faster than the
-  // window can show, and Kiln's own messages keep flowing.
-  Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
+  // Acknowledged once painted, so that the browser sends the next frame only
+  // when Kiln's thread has nothing else to do: frames come as fast as the
+  // window takes them, and each costs the thread its decoding.
+  const auto acknowledge = [this, sessionId = params.value("sessionId", 0)] {
+    Send("Page.screencastFrameAck", {{"sessionId", sessionId}});
+  };
+  const bool shown = view_.ShowFrame(Base64Decode(Text(params, "data")), acknowledge);
+  if (!shown) acknowledge();
   if (frames_++ == 0 || !shown) {
     const json metadata = params.value("metadata", json::object());
     Record({{"event", shown ? "frame" : "error"},
