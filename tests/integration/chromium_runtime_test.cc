@@ -298,6 +298,32 @@ TEST_F(ChromiumRuntimeTest, OnAHighDpiScreenThePageIsLaidOutInCssPixels) {
   EXPECT_EQ(reports[1], json::parse(R"({"x": 200, "y": 100})")) << "the click, in the page's pixels";
 }
 
+// Speaks at once, then keeps its DOMContentLoaded, and with it Kiln's
+// showing the window, waiting for a deferred script that takes its time.
+constexpr char kSlowToLoadPage[] = R"(<!doctype html>
+<html><head><title>Slow</title><script defer src="slow.js"></script></head>
+<body style="margin:0; height:100vh">
+<script>
+addEventListener('click', () => chrome.webview.postMessage({clicked: true}));
+chrome.webview.postMessage('ready');
+</script></body></html>)";
+
+constexpr char kSlowScript[] = "const until = Date.now() + 1500;\nwhile (Date.now() < until) {}\n";
+
+TEST_F(ChromiumRuntimeTest, AFrameCountsOncePaintedOnScreenSoAClickAfterItReachesThePage) {
+  auto app = MakeApp("slow", {{"index.html", kSlowToLoadPage}, {"slow.js", kSlowScript}});
+  const StandInRun run =
+      Run(*app, {Step("await", {{"event", "message"}}), Step("await", {{"event", "frame"}}),
+                 Step("snapshot", {{"label", "painted"}}), Step("click", {{"x", 100}, {"y", 100}}),
+                 Step("await", {{"event", "message"}, {"count", 2}}), Step("end")});
+  ExpectCleanRun(run);
+  EXPECT_EQ(Snapshot(run, "painted")["visible"], true) << "no frame is painted before Kiln shows the page";
+  EXPECT_EQ(run.First("clicked")["window"], "KilnChromiumView");
+  const std::vector<json> reports = PageReports(run);
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], json::parse(R"({"clicked": true})"));
+}
+
 // Three blocks of known colours at known places, then a message once the
 // browser has drawn them.
 constexpr char kPaintedPage[] = R"(<!doctype html>

@@ -1,6 +1,6 @@
 #include "browser.h"
 
-#include <functional>
+#include <optional>
 
 #include "player.h"
 #include "scenario.h"
@@ -10,39 +10,31 @@
 namespace standin {
 namespace {
 
-json Rect(const RECT& rect) { return json::array({rect.left, rect.top, rect.right, rect.bottom}); }
-
-// How a creation step ends, as the scenario asks: "ok", "error" (a failed
-// completion), "null" (success without an object) or "call-fails" (the call
-// itself fails and nothing completes).
-template <class Handler, class Object>
-HRESULT Complete(const std::string& outcome, Handler* handler, std::function<Object*()> make,
-                 std::function<void()> afterSuccess = nullptr) {
+// How a creation call ends when the scenario asks for anything but success:
+// "error" (a failed completion), "null" (success without an object) or
+// "call-fails" (the call itself fails and nothing completes). Nothing when
+// the creation goes ahead.
+template <class Handler>
+std::optional<HRESULT> EndCreation(const std::string& outcome, Handler* handler) {
   if (!handler) return E_POINTER;
   if (outcome == "call-fails") return E_FAIL;
-  handler->AddRef();
-  Post([outcome, handler, make, afterSuccess] {
-    if (outcome == "error") {
-      handler->Invoke(E_FAIL, nullptr);
-    } else if (outcome == "null") {
-      handler->Invoke(S_OK, nullptr);
-    } else {
-      Object* object = make();
-      handler->Invoke(S_OK, object);
-      object->Release();
-      if (afterSuccess) afterSuccess();
-    }
-    handler->Release();
-  });
+  if (outcome != "error" && outcome != "null") return std::nullopt;
+  const HRESULT result = outcome == "error" ? E_FAIL : S_OK;
+  Post([handler = ComRef<Handler>::Share(handler), result] { handler->Invoke(result, nullptr); });
   return S_OK;
 }
 
 }  // namespace
 
-Controller::Controller(HWND parent, ComRef<WebView> webView)
-    : parent_(parent), webView_(std::move(webView)) {}
+Controller::Controller(HWND parent, std::unique_ptr<PageDriver> page, ComRef<WebView> webView)
+    : parent_(parent), page_(std::move(page)), webView_(std::move(webView)) {
+  page_->Attach(webView_.Get());
+}
 
-Controller::~Controller() { Record({{"event", "released"}, {"object", "controller"}}); }
+Controller::~Controller() {
+  page_->Close();
+  Record({{"event", "released"}, {"object", "controller"}});
+}
 
 HRESULT Controller::get_IsVisible(BOOL* isVisible) {
   if (!isVisible) return E_POINTER;
@@ -52,6 +44,7 @@ HRESULT Controller::get_IsVisible(BOOL* isVisible) {
 
 HRESULT Controller::put_IsVisible(BOOL isVisible) {
   isVisible_ = isVisible;
+  page_->SetVisible(isVisible != FALSE);
   Record({{"event", "visible"}, {"value", isVisible != FALSE}});
   return S_OK;
 }
@@ -64,6 +57,7 @@ HRESULT Controller::get_Bounds(RECT* bounds) {
 
 HRESULT Controller::put_Bounds(RECT bounds) {
   bounds_ = bounds;
+  page_->SetBounds(bounds);
   Record({{"event", "bounds"}, {"rect", Rect(bounds)}});
   return S_OK;
 }
@@ -81,6 +75,7 @@ HRESULT Controller::put_ZoomFactor(double zoomFactor) {
 }
 
 HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
+  page_->Focus();
   Record({{"event", "focus"}, {"reason", static_cast<int>(reason)}});
   return S_OK;
 }
@@ -97,6 +92,7 @@ HRESULT Controller::NotifyParentWindowPositionChanged() {
 }
 
 HRESULT Controller::Close() {
+  page_->Close();
   Record({{"event", "controller-closed"}});
   return S_OK;
 }
@@ -118,16 +114,30 @@ HRESULT Environment::CreateCoreWebView2Controller(
   Record({{"event", "create-controller"}, {"parentIsWindow", IsWindow(parentWindow) != FALSE}});
   SetParentWindow(parentWindow);
   const Scenario& scenario = TheScenario();
+  if (const auto ended = EndCreation(scenario.controller, handler)) return *ended;
+  const auto completed =
+      ComRef<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Share(handler);
   const bool offersWebView2 = scenario.webView2;
-  const HRESULT result = Complete<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler, Controller>(
-      scenario.controller, handler, [parentWindow, offersWebView2] {
-        auto webView = ComRef<WebView>::Adopt(new WebView(offersWebView2));
-        return new Controller(parentWindow, std::move(webView));
-      },
+  PageDriver* page = NewPageDriver().release();
+  page->Open(parentWindow, [page, parentWindow, offersWebView2, completed](bool ready) {
+    // Completion is reported from the loop, never from inside the call.
+    Post([page, parentWindow, offersWebView2, completed, ready] {
+      std::unique_ptr<PageDriver> ownedPage(page);
+      if (!ready) {
+        completed->Invoke(E_FAIL, nullptr);
+        return;
+      }
+      const bool loadsByItself = page->LoadsByItself();
+      auto webView = ComRef<WebView>::Adopt(new WebView(offersWebView2));
+      auto controller = ComRef<Controller>::Adopt(
+          new Controller(parentWindow, std::move(ownedPage), std::move(webView)));
+      completed->Invoke(S_OK, controller.Get());
       // The steps follow whatever Kiln started on receiving the controller,
       // its first navigation included.
-      [] { Post(StartSteps); });
-  return result;
+      Post([loadsByItself] { StartSteps(loadsByItself); });
+    });
+  });
+  return S_OK;
 }
 
 HRESULT Environment::CreateWebResourceResponse(IStream* content, int statusCode,
@@ -144,10 +154,15 @@ HRESULT Environment::get_BrowserVersionString(LPWSTR* versionInfo) {
   return S_OK;
 }
 
-HRESULT CreateEnvironment(const std::string& outcome,
-                          ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
-  return Complete<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler, Environment>(
-      outcome, handler, [] { return new Environment(); });
+HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+  if (const auto ended = EndCreation(TheScenario().environment, handler)) return *ended;
+  const auto completed =
+      ComRef<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Share(handler);
+  Post([completed] {
+    auto environment = ComRef<Environment>::Adopt(new Environment());
+    completed->Invoke(S_OK, environment.Get());
+  });
+  return S_OK;
 }
 
 }  // namespace standin

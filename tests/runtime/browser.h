@@ -1,9 +1,12 @@
-// The stand-in's environment and controller.
+// The stand-in's environment and controller. The controller shows the page
+// of this runtime (page_driver.h) and hands Kiln's requests on to it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "com_object.h"
+#include "page_driver.h"
 #include "unimplemented.h"
 #include "web_view.h"
 
@@ -12,7 +15,7 @@ namespace standin {
 class Controller final
     : public ComObject<Unimplemented<ICoreWebView2Controller>, ICoreWebView2Controller> {
  public:
-  Controller(HWND parent, ComRef<WebView> webView);
+  Controller(HWND parent, std::unique_ptr<PageDriver> page, ComRef<WebView> webView);
   ~Controller() override;
 
   HRESULT STDMETHODCALLTYPE get_IsVisible(BOOL* isVisible) override;
@@ -29,6 +32,7 @@ class Controller final
 
  private:
   HWND parent_;
+  std::unique_ptr<PageDriver> page_;
   ComRef<WebView> webView_;
   BOOL isVisible_ = FALSE;
   RECT bounds_ = {};
@@ -51,5 +55,9 @@ class Environment final
 
 // The product version this stand-in claims, also in its version resource.
 inline constexpr wchar_t kStandInVersion[] = L"120.0.2210.91";
+
+// Starts creating the environment, as the scenario's "environment" outcome
+// asks, and reports it to the handler.
+HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
 }  // namespace standin

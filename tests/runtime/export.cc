@@ -10,10 +10,6 @@
 #include "webview/webview2/com_ref.h"
 
 namespace standin {
-
-HRESULT CreateEnvironment(const std::string& outcome,
-                          ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
-
 namespace {
 
 json DescribeOptions(IUnknown* unknown) {
@@ -66,7 +62,7 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironm
           {"module", ModulePath()},
           {"userDataFolder", userDataFolder ? json(Utf8(userDataFolder)) : json(nullptr)},
           {"options", DescribeOptions(environmentOptions)}});
-  return CreateEnvironment(TheScenario().environment, environmentCreatedHandler);
+  return CreateEnvironment(environmentCreatedHandler);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }

@@ -13,6 +13,7 @@ namespace standin {
 namespace {
 
 Scenario g_scenario;
+bool g_fromFile = false;
 HWND g_parent = nullptr;
 std::map<std::string, int> g_seen;
 std::string g_awaited;
@@ -61,8 +62,6 @@ std::wstring CurrentSource(WebView* webView) {
   CoTaskMemFree(source);
   return text;
 }
-
-json Rect(const RECT& rect) { return json::array({rect.left, rect.top, rect.right, rect.bottom}); }
 
 void Snapshot(const std::string& label) {
   json line = {{"event", "snapshot"}, {"label", label}};
@@ -240,11 +239,7 @@ UINT RunStep(const json& step) {
   } else if (action == "new-window") {
     webView->RequestNewWindow(Text(step, "uri", std::wstring()), step.value("userInitiated", true));
   } else if (action == "evaluate") {
-    if (webView->driver()) {
-      webView->driver()->Evaluate(step.value("expression", ""), step.value("label", ""));
-    } else {
-      Record({{"event", "error"}, {"text", "only a real browser can evaluate script"}});
-    }
+    webView->page().Evaluate(step.value("expression", ""), step.value("label", ""));
   } else if (action == "permission") {
     webView->RequestPermission(Text(step, "uri", CurrentSource(webView)), step.value("kind", 0),
                                step.value("userInitiated", true));
@@ -285,15 +280,13 @@ void PlayFrom(size_t index) {
 
 }  // namespace
 
-void LoadScenario(bool scriptedPage) {
+void LoadScenario() {
   static bool loaded = false;
   if (loaded) return;
   loaded = true;
   const std::wstring path = PathFromEnvironment(L"KILN_TEST_SCENARIO");
-  if (path.empty()) {
-    if (scriptedPage) g_scenario.steps = json::array({{{"do", "dom-content-loaded"}}});
-    return;
-  }
+  if (path.empty()) return;
+  g_fromFile = true;
   try {
     const json file = json::parse(ReadWholeFile(path));
     g_scenario.environment = file.value("environment", "ok");
@@ -310,7 +303,12 @@ const Scenario& TheScenario() { return g_scenario; }
 
 void SetParentWindow(HWND window) { g_parent = window; }
 
-void StartSteps() { PlayFrom(0); }
+void StartSteps(bool pageLoadsByItself) {
+  if (!g_fromFile && !pageLoadsByItself) {
+    g_scenario.steps = json::array({{{"do", "dom-content-loaded"}}});
+  }
+  PlayFrom(0);
+}
 
 void PlayExitSteps() {
   for (const json& step : g_scenario.atExit) {

@@ -35,7 +35,8 @@
 //   end                                the user closes the main window
 //   await {event, count}               waits until the web view has raised the
 //                                      event ("dom-content-loaded", "message",
-//                                      "frame": a frame painted, "evaluated")
+//                                      "frame": a frame painted where the user
+//                                      sees it, "evaluated")
 //                                      count times
 //   evaluate {expression, label}       a real browser runs the expression in the
 //                                      page, awaiting a promise; an "evaluated"
@@ -46,8 +47,8 @@
 //   requests, ranges                   many requests at once (bulk_requests.h)
 // "atExit" lists steps that run at once when Kiln releases the environment,
 // the last WebView2 object it lets go (only steps that need no web view).
-// Without a scenario file the page just loads: DOMContentLoaded once (for the
-// scripted page; a real browser's page loads by itself).
+// Without a scenario file the page just loads: a real browser's by itself,
+// the scripted page raising DOMContentLoaded once.
 #pragma once
 
 #include <windows.h>
@@ -66,13 +67,13 @@ struct Scenario {
   nlohmann::json atExit = nlohmann::json::array();
 };
 
-void LoadScenario(bool scriptedPage = true);
+void LoadScenario();
 const Scenario& TheScenario();
 
 void SetParentWindow(HWND window);
 
 // Plays the steps, from the first.
-void StartSteps();
+void StartSteps(bool pageLoadsByItself);
 // Plays the atExit steps, then closes the files they opened.
 void PlayExitSteps();
 

@@ -20,6 +20,8 @@ void Record(json line);
 std::string Utf8(const wchar_t* text);
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& text);
+// A rectangle as [left, top, right, bottom].
+json Rect(const RECT& rect);
 
 // A path from the environment; Unix paths are reached through drive Z:.
 std::wstring PathFromEnvironment(const wchar_t* name);

@@ -1,6 +1,5 @@
 #include "web_view.h"
 
-#include "player.h"
 #include "scenario.h"
 #include "transcript.h"
 #include "webview/webview2/co_task_string.h"
@@ -95,13 +94,7 @@ HRESULT WebView::Navigate(LPCWSTR uri) {
   if (!uri) return E_INVALIDARG;
   const std::wstring address = uri;
   Record({{"event", "navigate"}, {"uri", Utf8(address)}});
-  if (driver_) {
-    driver_->Navigate(address);
-    return S_OK;
-  }
-  Post([address] {
-    if (WebView* webView = Current()) webView->StartNavigation(address, false);
-  });
+  page().Navigate(address);
   return S_OK;
 }
 
@@ -148,7 +141,7 @@ HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
   // The runtime refuses text that is not JSON.
   const bool valid = webMessageAsJson && json::accept(text);
   Record({{"event", "post-json"}, {"json", text}, {"valid", valid}});
-  if (valid && driver_) driver_->PostJson(text);
+  if (valid) page().PostJson(text);
   return valid ? S_OK : E_INVALIDARG;
 }
 
@@ -200,7 +193,7 @@ HRESULT WebView::AddWebResourceRequestedFilter(const LPCWSTR uri,
   Record({{"event", "filter"}, {"uri", Utf8(uri)}, {"context", static_cast<int>(context)}});
   if (!uri) return E_INVALIDARG;
   filters_.emplace_back(uri, context);
-  if (driver_) driver_->FiltersChanged();
+  page().FiltersChanged();
   return S_OK;
 }
 

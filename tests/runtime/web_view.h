@@ -10,6 +10,7 @@
 
 #include "com_object.h"
 #include "event_args.h"
+#include "page_driver.h"
 #include "unimplemented.h"
 #include "web_resource.h"
 
@@ -47,20 +48,6 @@ class Settings final : public ComObject<Unimplemented<ICoreWebView2Settings>, IC
   BOOL areHostObjectsAllowed_ = TRUE;
   BOOL isZoomControlEnabled_ = TRUE;
   BOOL isBuiltInErrorPageEnabled_ = TRUE;
-};
-
-// A real browser behind the web view: Kiln's requests to the page go to it
-// instead of to the scenario.
-class PageDriver {
- public:
-  virtual void Navigate(const std::wstring& uri) = 0;
-  virtual void PostJson(const std::string& json) = 0;
-  virtual void FiltersChanged() = 0;
-  // Runs script in the page and records its value as "evaluated".
-  virtual void Evaluate(const std::string& expression, const std::string& label) = 0;
-
- protected:
-  ~PageDriver() = default;
 };
 
 // What the browser does with a request once Kiln's handlers have settled: the
@@ -113,8 +100,9 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   // False when no filter covers the request (answer is then not called).
   bool ServeRequest(const std::wstring& uri, const std::wstring& method, HeaderList headers,
                     int context, Answer answer = nullptr);
-  void SetDriver(PageDriver* driver) { driver_ = driver; }
-  PageDriver* driver() const { return driver_; }
+  // The page the controller attached, or the stand-in's own while none is.
+  PageDriver& page() { return page_ ? *page_ : standInPage_; }
+  void SetPage(PageDriver* page) { page_ = page; }
   void SetSource(const std::wstring& uri) { source_ = uri; }
   const std::vector<std::pair<std::wstring, int>>& filters() const { return filters_; }
   // A GET request answered at once, for steps that make many: the response
@@ -151,7 +139,8 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   bool Filtered(const std::wstring& uri, int context) const;
 
   bool offersWebView2_;
-  PageDriver* driver_ = nullptr;
+  PageDriver* page_ = nullptr;
+  PageDriver standInPage_;
   ComRef<Settings> settings_;
   std::wstring source_;
   OptionalText title_ = std::wstring();

@@ -78,21 +78,30 @@ int PermissionKindOf(const std::string& name) {
   return found == kinds.end() ? COREWEBVIEW2_PERMISSION_KIND_UNKNOWN_PERMISSION : found->second;
 }
 
+// The browser's DevTools address, "ws://127.0.0.1:PORT/devtools/browser/ID".
+std::string DevToolsAddress() {
+  const wchar_t* value = _wgetenv(L"KILN_BROWSER_DEVTOOLS");
+  return value ? Utf8(value) : std::string();
+}
+
 }  // namespace
+
+std::unique_ptr<PageDriver> NewPageDriver() { return std::make_unique<Page>(); }
 
 Page::~Page() { Close(); }
 
-void Page::Open(const std::string& address, HWND parent, std::function<void(bool)> ready) {
+void Page::Open(HWND parent, std::function<void(bool ready)> ready) {
   std::string error;
   const bool connected = devTools_.Connect(
-      address,
+      DevToolsAddress(),
       [this](const std::string& method, const json& params, const std::string& sessionId) {
         OnEvent(method, params, sessionId);
       },
       error);
-  if (!connected || !view_.Create(parent, [this](const char* method, json params) {
-        Send(method, std::move(params));
-      })) {
+  // A frame counts as painted once the user can see it: until Kiln shows
+  // the web view, clicks on its area reach Kiln's window, not the page.
+  const auto input = [this](const char* method, json params) { Send(method, std::move(params)); };
+  if (!connected || !view_.Create(parent, input, [] { NoteEvent("frame"); })) {
     Record({{"event", "error"}, {"text", "no browser: " + (connected ? "no view window" : error)}});
     ready(false);
     return;
@@ -149,14 +158,8 @@ void Page::RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>>
        });
 }
 
-void Page::Attach(WebView* webView) {
-  if (webView_) webView_->SetDriver(nullptr);
-  webView_ = webView;
-  if (webView_) webView_->SetDriver(this);
-}
-
 void Page::Close() {
-  Attach(nullptr);
+  PageDriver::Close();
   if (closing_) return;
   closing_ = true;
   // Disposing of the context closes the page; the browser does the same by
@@ -231,8 +234,8 @@ Page::json Page::FetchPatterns() const {
   json patterns = json::array();
   // Every document request, for NavigationStarting.
   patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
-  if (webView_) {
-    for (const auto& filter : webView_->filters()) {
+  if (webView()) {
+    for (const auto& filter : webView()->filters()) {
       patterns.push_back({{"urlPattern", UrlPattern(filter.first)}, {"requestStage", "Request"}});
     }
   }
@@ -259,28 +262,31 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     return;
   }
   if (method == "Target.targetDestroyed") {
-    if (!closing_ && Text(params, "targetId") == targetId_ && webView_) webView_->RequestClose();
+    if (!closing_ && Text(params, "targetId") == targetId_ && webView()) webView()->RequestClose();
     return;
   }
-  if (sessionId.empty() || sessionId != sessionId_ || !webView_) return;
+  if (sessionId.empty() || sessionId != sessionId_) return;
+  // Frames come from the moment the screencast starts, before Kiln has the
+  // controller; the browser sends none after one it has not seen
+  // acknowledged, so each is taken whoever is attached.
+  if (method == "Page.screencastFrame") return OnFrame(params);
+  if (!webView()) return;
 
   if (method == "Fetch.requestPaused") {
     OnRequestPaused(params);
-  } else if (method == "Page.screencastFrame") {
-    OnFrame(params);
   } else if (method == "Runtime.bindingCalled") {
     OnBinding(params);
   } else if (method == "Page.domContentEventFired") {
-    webView_->RaiseDOMContentLoaded();
+    webView()->RaiseDOMContentLoaded();
   } else if (method == "Page.frameNavigated") {
     const json frame = params.value("frame", json::object());
     if (!frame.contains("parentId")) {
-      webView_->SetSource(Wide(Text(frame, "url") + Text(frame, "urlFragment")));
+      webView()->SetSource(Wide(Text(frame, "url") + Text(frame, "urlFragment")));
     }
   } else if (method == "Page.navigatedWithinDocument") {
-    if (Text(params, "frameId") == targetId_) webView_->SetSource(Wide(Text(params, "url")));
+    if (Text(params, "frameId") == targetId_) webView()->SetSource(Wide(Text(params, "url")));
   } else if (method == "Page.windowOpen") {
-    webView_->RequestNewWindow(Wide(Text(params, "url")), params.value("userGesture", false));
+    webView()->RequestNewWindow(Wide(Text(params, "url")), params.value("userGesture", false));
   } else if (method == "Page.javascriptDialogOpening") {
     Record({{"event", "dialog"}, {"type", Text(params, "type")}, {"message", Text(params, "message")}});
     Send("Page.handleJavaScriptDialog", {{"accept", true}});
@@ -304,7 +310,7 @@ void Page::OnRequestPaused(const json& params) {
   auto answer = [this, requestId](const ServedResponse* response) { Answer(requestId, response); };
 
   if (resourceType == "Document" && Text(params, "frameId") == targetId_) {
-    switch (webView_->StartNavigation(url, false, answer)) {
+    switch (webView()->StartNavigation(url, false, answer)) {
       case NavigationOutcome::Cancelled:
         Send("Fetch.failRequest", {{"requestId", requestId}, {"errorReason", "Aborted"}});
         return;
@@ -320,8 +326,8 @@ void Page::OnRequestPaused(const json& params) {
   for (const auto& [name, value] : requestHeaders.items()) {
     if (value.is_string()) headers.emplace_back(Wide(name), Wide(value.get<std::string>()));
   }
-  if (!webView_->ServeRequest(url, Wide(Text(request, "method")), std::move(headers),
-                              ContextOf(resourceType), answer)) {
+  if (!webView()->ServeRequest(url, Wide(Text(request, "method")), std::move(headers),
+                               ContextOf(resourceType), answer)) {
     Send("Fetch.continueRequest", {{"requestId", requestId}});
   }
 }
@@ -355,17 +361,17 @@ void Page::OnBinding(const json& params) {
     const std::wstring source = Wide(Text(report, "source"));
     if (report.contains("string")) {
       const std::string text = Text(report, "string");
-      webView_->ReceiveMessage(source, Wide(json(text).dump(-1, ' ', false, json::error_handler_t::replace)),
-                               Wide(text));
+      webView()->ReceiveMessage(source, Wide(json(text).dump(-1, ' ', false, json::error_handler_t::replace)),
+                                Wide(text));
     } else {
-      webView_->ReceiveMessage(source, Wide(Text(report, "json")), std::nullopt);
+      webView()->ReceiveMessage(source, Wide(Text(report, "json")), std::nullopt);
     }
   } else if (kind == "title") {
-    webView_->ChangeTitle(Wide(Text(report, "title")));
+    webView()->ChangeTitle(Wide(Text(report, "title")));
   } else if (kind == "fullscreen") {
-    webView_->ChangeFullscreenElement(report.value("on", false));
+    webView()->ChangeFullscreenElement(report.value("on", false));
   } else if (kind == "close") {
-    webView_->RequestClose();
+    webView()->RequestClose();
   } else if (kind == "permission") {
     OnPermissionAsked(report);
   }
@@ -380,12 +386,12 @@ void Page::OnPermissionAsked(const json& report) {
 // each answer to the browser, and lets the page's call go on after the last.
 void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
   const json& names = (*report)["permissions"];
-  if (index == names.size() || !webView_) {
+  if (index == names.size() || !webView()) {
     CallInPage(kPermissionSettledFunction, report->value("id", json(0)).dump());
     return;
   }
   const std::string name = names[index].is_string() ? names[index].get<std::string>() : std::string();
-  webView_->RequestPermission(
+  webView()->RequestPermission(
       Wide(Text(*report, "source")), PermissionKindOf(name), report->value("user", false),
       [this, report, index, name](int state) {
         const char* setting = state == COREWEBVIEW2_PERMISSION_STATE_ALLOW  ? "granted"
@@ -409,12 +415,14 @@ void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
 }
 
 void Page::OnFrame(const json& params) {
-  const std::string image = Base64Decode(Text(params, "data"));
-  const bool shown = view_.ShowFrame(image);
-  // Acknowledged once painted, so the browser sends no faster than the
-  // window can show, and Kiln's own messages keep flowing.
-  Send("Page.screencastFrameAck", {{"sessionId", params.value("sessionId", 0)}});
-  if (shown) NoteEvent("frame");
+  // Acknowledged once painted, so that the browser sends the next frame only
+  // when Kiln's thread has nothing else to do: frames come as fast as the
+  // window takes them, and each costs the thread its decoding.
+  const auto acknowledge = [this, sessionId = params.value("sessionId", 0)] {
+    Send("Page.screencastFrameAck", {{"sessionId", sessionId}});
+  };
+  const bool shown = view_.ShowFrame(Base64Decode(Text(params, "data")), acknowledge);
+  if (!shown) acknowledge();
   if (frames_++ == 0 || !shown) {
     const json metadata = params.value("metadata", json::object());
     Record({{"event", shown ? "frame" : "error"},

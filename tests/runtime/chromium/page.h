@@ -13,6 +13,7 @@
 #include <string>
 
 #include "dev_tools.h"
+#include "page_driver.h"
 #include "view_window.h"
 #include "web_view.h"
 
@@ -21,18 +22,17 @@ namespace standin {
 class Page final : public PageDriver {
  public:
   Page() = default;
-  ~Page();
+  ~Page() override;
 
-  // Connects to the browser at the DevTools address, opens the page and
-  // calls ready with true once it can load documents, or with false.
-  void Open(const std::string& address, HWND parent, std::function<void(bool)> ready);
-  // The web view whose events the page raises; null detaches.
-  void Attach(WebView* webView);
-  void Close();
+  // Connects to the browser at the DevTools address that whoever started it
+  // gave in KILN_BROWSER_DEVTOOLS, and opens the page.
+  void Open(HWND parent, std::function<void(bool ready)> ready) override;
+  bool LoadsByItself() const override { return true; }
+  void Close() override;
 
-  void SetBounds(const RECT& bounds);
-  void SetVisible(bool visible);
-  void Focus();
+  void SetBounds(const RECT& bounds) override;
+  void SetVisible(bool visible) override;
+  void Focus() override;
 
   void Navigate(const std::wstring& uri) override;
   void PostJson(const std::string& json) override;
@@ -58,7 +58,6 @@ class Page final : public PageDriver {
 
   DevTools devTools_;
   ViewWindow view_;
-  WebView* webView_ = nullptr;
   std::string contextId_;
   std::string targetId_;
   std::string sessionId_;

@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 #include <windowsx.h>
 
+#include <utility>
+
 #include <gdiplus.h>
 
 namespace standin {
@@ -24,7 +26,7 @@ ViewWindow::~ViewWindow() {
   if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
-bool ViewWindow::Create(HWND parent, InputSink sink) {
+bool ViewWindow::Create(HWND parent, InputSink sink, std::function<void()> painted) {
   Gdiplus::GdiplusStartupInput input;
   Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
   WNDCLASSEXW windowClass = {};
@@ -36,6 +38,7 @@ bool ViewWindow::Create(HWND parent, InputSink sink) {
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);
   sink_ = std::move(sink);
+  painted_ = std::move(painted);
   HDC screen = GetDC(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   if (screen) ReleaseDC(nullptr, screen);
@@ -62,7 +65,7 @@ void ViewWindow::Focus() {
   if (window_) SetFocus(window_);
 }
 
-bool ViewWindow::ShowFrame(const std::string& encoded) {
+bool ViewWindow::ShowFrame(const std::string& encoded, std::function<void()> taken) {
   IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(encoded.data()),
                                       static_cast<UINT>(encoded.size()));
   if (!stream) return false;
@@ -80,11 +83,20 @@ bool ViewWindow::ShowFrame(const std::string& encoded) {
   if (frame_) DeleteObject(frame_);
   frame_ = frame;
   frameSize_ = {static_cast<LONG>(width), static_cast<LONG>(height)};
-  if (window_) {
-    InvalidateRect(window_, nullptr, FALSE);
-    UpdateWindow(window_);
+  if (taken_) std::exchange(taken_, nullptr)();
+  if (!OnScreen()) {
+    taken();
+    return true;
   }
+  taken_ = std::move(taken);
+  InvalidateRect(window_, nullptr, FALSE);
   return true;
+}
+
+bool ViewWindow::OnScreen() const {
+  RECT client = {};
+  return window_ && IsWindowVisible(window_) && !IsIconic(GetAncestor(window_, GA_ROOT)) &&
+         GetClientRect(window_, &client) && client.right > 0 && client.bottom > 0;
 }
 
 LRESULT CALLBACK ViewWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -116,6 +128,9 @@ void ViewWindow::Paint() {
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   }
   EndPaint(window_, &paint);
+  // Windows sends WM_PAINT only to a window that is shown.
+  if (frame_ && painted_) painted_();
+  if (taken_) std::exchange(taken_, nullptr)();
 }
 
 int ViewWindow::Modifiers() const {

@@ -22,12 +22,16 @@ class ViewWindow {
   ViewWindow(const ViewWindow&) = delete;
   ViewWindow& operator=(const ViewWindow&) = delete;
 
-  bool Create(HWND parent, InputSink sink);
+  // painted is called each time a frame reaches the screen.
+  bool Create(HWND parent, InputSink sink, std::function<void()> painted);
   void SetBounds(const RECT& bounds);
   void SetVisible(bool visible);
   void Focus();
   // Shows an encoded image (JPEG or PNG); false when it cannot be decoded.
-  bool ShowFrame(const std::string& encoded);
+  // taken is called once the frame has been painted, which Windows does
+  // only when nothing else waits in the thread's queue, or at once when the
+  // window cannot paint now.
+  bool ShowFrame(const std::string& encoded, std::function<void()> taken);
   HWND window() const { return window_; }
   // Device pixels per CSS pixel: the screen's DPI over 96, as WebView2
   // rasterizes for a DPI-aware host.
@@ -37,6 +41,7 @@ class ViewWindow {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Paint();
+  bool OnScreen() const;
   void Mouse(const char* type, LPARAM lParam, const char* button, int clickCount);
   void Wheel(WPARAM wParam, LPARAM lParam, bool horizontal);
   void Key(const char* type, WPARAM wParam, LPARAM lParam);
@@ -48,6 +53,8 @@ class ViewWindow {
 
   HWND window_ = nullptr;
   InputSink sink_;
+  std::function<void()> painted_;
+  std::function<void()> taken_;
   HBITMAP frame_ = nullptr;
   SIZE frameSize_ = {};
   double scale_ = 1.0;
