@@ -37,6 +37,8 @@
 //                   there); the thrown object logs "<tag> thrown object
 //                   destroyed" from its destructor
 //   "fault"         writes through a null pointer
+//   "message-box"   shows a message box (as extensions do to ask the user)
+//                   and waits until it is closed
 // Answers carry the page's asyncId.
 #include <windows.h>
 
@@ -239,6 +241,10 @@ class Recorder final : public kiln::IExtension {
     if (id == "throw-int") throw 7;
     if (id == "throw-msvc") ThrowAsMsvc();
     if (id == "fault") *static_cast<volatile int*>(nullptr) = 1;
+    if (id == "message-box") {
+      MessageBoxW(nullptr, L"Save the game?", L"Recorder", MB_OK | MB_ICONINFORMATION);
+      Log("message box closed");
+    }
 
     try {
       Answer(id, count, values, asyncId);

@@ -223,6 +223,26 @@ TEST_F(ExtensionsTest, AnExceptionLeavingOnWebMessageEndsOnlyThatMessage) {
   EXPECT_TRUE(Contains(Log(), "thrower Destroy"));
 }
 
+TEST_F(ExtensionsTest, AnExtensionMayShowAMessageBoxWhileItHandlesAMessage) {
+  // The box comes up from Kiln's message loop, never inside WebView2's
+  // handler, where the stand-in would record a nested message loop.
+  AddRecorder("asker", {{"ids", {"asker"}}});
+  const StandInRun run = Run({
+      Step("dom-content-loaded"),
+      Post(ExtensionMessage("asker", "message-box")),
+      Post(ExtensionMessage("asker", "echo", {"after the box"}, 5)),
+      Step("end"),
+  });
+  ExpectCleanRun(run);
+  const std::vector<json> dialogs = run.run.Dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0]["caption"], "Recorder");
+  EXPECT_EQ(dialogs[0]["text"], "Save the game?");
+  EXPECT_TRUE(Contains(Log(), "asker message box closed"));
+  EXPECT_EQ(PostedByMessageId(run, "echo")["params"], json({{"0", "after the box"}}));
+  EXPECT_EQ(run.run.ExitCode(), 0);
+}
+
 TEST_F(ExtensionsTest, ACrashInOnWebMessageIsNotSwallowed) {
   AddRecorder("faulty", {{"ids", {"faulty"}}});
   const StandInRun run = Run({

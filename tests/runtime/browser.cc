@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "kiln_callbacks.h"
 #include "player.h"
 #include "scenario.h"
 #include "transcript.h"
@@ -20,7 +21,9 @@ std::optional<HRESULT> EndCreation(const std::string& outcome, Handler* handler)
   if (outcome == "call-fails") return E_FAIL;
   if (outcome != "error" && outcome != "null") return std::nullopt;
   const HRESULT result = outcome == "error" ? E_FAIL : S_OK;
-  Post([handler = ComRef<Handler>::Share(handler), result] { handler->Invoke(result, nullptr); });
+  Post([handler = ComRef<Handler>::Share(handler), result] {
+    CallKiln("creation completion", handler.Get(), result, nullptr);
+  });
   return S_OK;
 }
 
@@ -58,7 +61,7 @@ HRESULT Controller::get_Bounds(RECT* bounds) {
 HRESULT Controller::put_Bounds(RECT bounds) {
   bounds_ = bounds;
   page_->SetBounds(bounds);
-  Record({{"event", "bounds"}, {"rect", Rect(bounds)}});
+  Record({{"event", "bounds"}, {"rect", JsonRect(bounds)}});
   return S_OK;
 }
 
@@ -124,14 +127,15 @@ HRESULT Environment::CreateCoreWebView2Controller(
     Post([page, parentWindow, offersWebView2, completed, ready] {
       std::unique_ptr<PageDriver> ownedPage(page);
       if (!ready) {
-        completed->Invoke(E_FAIL, nullptr);
+        CallKiln("controller completion", completed.Get(), E_FAIL, nullptr);
         return;
       }
       const bool loadsByItself = page->LoadsByItself();
       auto webView = ComRef<WebView>::Adopt(new WebView(offersWebView2));
       auto controller = ComRef<Controller>::Adopt(
           new Controller(parentWindow, std::move(ownedPage), std::move(webView)));
-      completed->Invoke(S_OK, controller.Get());
+      CallKiln("controller completion", completed.Get(), S_OK,
+               static_cast<ICoreWebView2Controller*>(controller.Get()));
       // The steps follow whatever Kiln started on receiving the controller,
       // its first navigation included.
       Post([loadsByItself] { StartSteps(loadsByItself); });
@@ -160,7 +164,8 @@ HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHan
       ComRef<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Share(handler);
   Post([completed] {
     auto environment = ComRef<Environment>::Adopt(new Environment());
-    completed->Invoke(S_OK, environment.Get());
+    CallKiln("environment completion", completed.Get(), S_OK,
+             static_cast<ICoreWebView2Environment*>(environment.Get()));
   });
   return S_OK;
 }

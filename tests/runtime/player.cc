@@ -1,5 +1,7 @@
 #include "player.h"
 
+#include "kiln_callbacks.h"
+
 #include <deque>
 #include <utility>
 
@@ -71,6 +73,7 @@ LRESULT CALLBACK PlayerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 void StartPlayer() {
   if (g_window) return;
+  WatchForNestedLoops();
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = PlayerProc;

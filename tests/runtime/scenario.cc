@@ -80,8 +80,8 @@ void Snapshot(const std::string& label) {
   line["caption"] = Utf8(caption);
   line["style"] = static_cast<unsigned long>(GetWindowLongW(g_parent, GWL_STYLE));
   line["exStyle"] = static_cast<unsigned long>(GetWindowLongW(g_parent, GWL_EXSTYLE));
-  line["window"] = Rect(window);
-  line["client"] = Rect(client);
+  line["window"] = JsonRect(window);
+  line["client"] = JsonRect(client);
   POINT clientOrigin = {0, 0};
   ClientToScreen(g_parent, &clientOrigin);
   line["clientOrigin"] = json::array({clientOrigin.x, clientOrigin.y});
@@ -92,7 +92,7 @@ void Snapshot(const std::string& label) {
   MONITORINFO monitor = {};
   monitor.cbSize = sizeof(monitor);
   GetMonitorInfoW(MonitorFromWindow(g_parent, MONITOR_DEFAULTTONEAREST), &monitor);
-  line["monitor"] = Rect(monitor.rcMonitor);
+  line["monitor"] = JsonRect(monitor.rcMonitor);
   Record(line);
 }
 

@@ -56,7 +56,6 @@ std::string Utf8(const wchar_t* text) {
 
 std::string Utf8(const std::wstring& text) { return Utf8(text.c_str()); }
 
-json Rect(const RECT& rect) { return json::array({rect.left, rect.top, rect.right, rect.bottom}); }
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return std::wstring();

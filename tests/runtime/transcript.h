@@ -2,6 +2,8 @@
 // since the process started), written to the file KILN_TEST_TRANSCRIPT names.
 #pragma once
 
+#include "../common/json_rect_win.h"
+
 #include <windows.h>
 
 #include <string>
@@ -21,7 +23,7 @@ std::string Utf8(const wchar_t* text);
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& text);
 // A rectangle as [left, top, right, bottom].
-json Rect(const RECT& rect);
+using kiln::testing::JsonRect;
 
 // A path from the environment; Unix paths are reached through drive Z:.
 std::wstring PathFromEnvironment(const wchar_t* name);

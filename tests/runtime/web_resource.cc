@@ -1,8 +1,8 @@
 #include "web_resource.h"
 
-#include <cstdio>
 #include <cwchar>
 
+#include "../common/test_bytes.h"
 #include "transcript.h"
 #include "webview/webview2/co_task_string.h"
 
@@ -42,14 +42,6 @@ HeaderList Matching(const HeaderList& headers, LPCWSTR name) {
   return matching;
 }
 
-uint64_t Fnv1a(const std::string& bytes) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char byte : bytes) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
 
 }  // namespace
 
@@ -291,9 +283,7 @@ nlohmann::json DescribeResponse(ICoreWebView2WebResourceResponse* response,
   }
   description["stream"] = static_cast<bool>(stream);
   description["length"] = body.size();
-  char hash[17];
-  std::snprintf(hash, sizeof(hash), "%016llx", static_cast<unsigned long long>(Fnv1a(body)));
-  description["fnv1a"] = hash;
+  description["fnv1a"] = kiln::testing::Fnv1a(body);
   if (body.size() <= 1024) description["body"] = body;
   if (served) {
     served->status = status;

@@ -1,5 +1,6 @@
 #include "web_view.h"
 
+#include "kiln_callbacks.h"
 #include "scenario.h"
 #include "transcript.h"
 #include "webview/webview2/co_task_string.h"
@@ -112,7 +113,7 @@ template <class Handler, class Args>
 void WebView::Raise(const char* name, const Handlers<Handler>& handlers, Args* args) {
   const Handlers<Handler> snapshot = handlers;  // a handler may add another
   for (const ComRef<Handler>& handler : snapshot) {
-    const HRESULT result = handler->Invoke(this, args);
+    const HRESULT result = CallKiln(name, handler.Get(), static_cast<ICoreWebView2*>(this), args);
     if (FAILED(result)) {
       Record({{"event", "handler-failed"},
               {"name", name},

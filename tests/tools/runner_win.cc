@@ -21,9 +21,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../common/json_rect_win.h"
 #include "common/text_win.h"
 
 namespace {
+
+using kiln::testing::JsonRect;
 
 using nlohmann::json;
 using kiln::WideToUtf8;
@@ -213,8 +216,6 @@ std::string IconKind(HWND dialog) {
   return "unknown";
 }
 
-json Rect(const RECT& r) { return json::array({r.left, r.top, r.right, r.bottom}); }
-
 void RecordDialog(HWND dialog) {
   Sleep(50);  // let it finish painting
   HWND text = MessageTextControl(dialog);
@@ -231,7 +232,7 @@ BOOL CALLBACK AddChild(HWND child, LPARAM children) {
   GetWindowRect(child, &rect);
   MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
   reinterpret_cast<json*>(children)->push_back(
-      {{"class", WideToUtf8(ClassName(child))}, {"rect", Rect(rect)}});
+      {{"class", WideToUtf8(ClassName(child))}, {"rect", JsonRect(rect)}});
   return TRUE;
 }
 
@@ -252,8 +253,8 @@ void RecordWindow(HWND window) {
           {"caption", WideToUtf8(WindowText(window))},
           {"style", static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))},
           {"exStyle", static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE))},
-          {"window", Rect(outer)},
-          {"client", Rect(client)},
+          {"window", JsonRect(outer)},
+          {"client", JsonRect(client)},
           {"children", Children(window)}});
 }
 
