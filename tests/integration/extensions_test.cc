@@ -231,6 +231,8 @@ TEST_F(ExtensionsTest, AnExtensionMayShowAMessageBoxWhileItHandlesAMessage) {
       Step("dom-content-loaded"),
       Post(ExtensionMessage("asker", "message-box")),
       Post(ExtensionMessage("asker", "echo", {"after the box"}, 5)),
+      // Until someone presses OK.
+      Step("await", {{"event", "post-json"}}),
       Step("end"),
   });
   ExpectCleanRun(run);

@@ -36,7 +36,8 @@
 //   await {event, count}               waits until the web view has raised the
 //                                      event ("dom-content-loaded", "message",
 //                                      "frame": a frame painted where the user
-//                                      sees it, "evaluated")
+//                                      sees it, "evaluated", "post-json": Kiln
+//                                      posted JSON to the page)
 //                                      count times
 //   evaluate {expression, label}       a real browser runs the expression in the
 //                                      page, awaiting a promise; an "evaluated"

@@ -143,6 +143,7 @@ HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
   const bool valid = webMessageAsJson && json::accept(text);
   Record({{"event", "post-json"}, {"json", text}, {"valid", valid}});
   if (valid) page().PostJson(text);
+  NoteEvent("post-json");
   return valid ? S_OK : E_INVALIDARG;
 }
 
