@@ -1,7 +1,11 @@
 #include "app/app_config.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
+
+#include <nlohmann/json.hpp>
 
 #include "common/json_reading.h"
 
@@ -17,59 +21,145 @@ constexpr const char* kDefaultInstallFailedMessage =
     "Failed to install the Microsoft Edge WebView2 runtime. Check that you have permission to "
     "install it, and that your Internet connection is working. Run the app again to try again.";
 
-// Indexing a const object with a missing key is undefined in the JSON library,
-// so a section is looked up without creating it; missing sections read as null.
-const nlohmann::json& Section(const nlohmann::json& root, const char* key) {
-  static const nlohmann::json kNull;
-  auto it = root.find(key);
-  return it == root.end() ? kNull : *it;
+bool HasType(const nlohmann::json& value, ConfigValueType type) {
+  switch (type) {
+    case ConfigValueType::Object: return value.is_object();
+    case ConfigValueType::Text: return value.is_string();
+    case ConfigValueType::Number: return value.is_number();
+    case ConfigValueType::Flag: return value.is_boolean();
+  }
+  return false;
 }
+
+// Reads the keys of one object (the top level or a section) with the
+// lenient rules of json_reading.h, and records each reading.
+class KeyReader {
+ public:
+  KeyReader(const nlohmann::json& object, std::string section,
+            std::vector<ConfigReading>& readings)
+      : object_(object), section_(std::move(section)), readings_(readings) {}
+
+  // A section that is not an object holds no keys: every key under it takes
+  // its default.
+  KeyReader Section(const char* key) {
+    static const nlohmann::json kNoKeys;
+    const ConfigReading& reading = Record(key, ConfigValueType::Object, "");
+    return KeyReader(reading.outcome == ConfigOutcome::Used ? *reading.value : kNoKeys, key,
+                     readings_);
+  }
+
+  std::string Text(const char* key, const std::string& fallback) {
+    Record(key, ConfigValueType::Text, nlohmann::json(fallback).dump());
+    return ReadText(object_, key, fallback);
+  }
+
+  // A text start-up cannot do without.
+  std::string RequiredText(const char* key, const char* refusal) {
+    ConfigReading& reading = Record(key, ConfigValueType::Text, "");
+    std::string text = ReadText(object_, key, "");
+    if (text.empty()) Refuse(reading, refusal);
+    return text;
+  }
+
+  // One of a few words, compared byte for byte; any other text is refused.
+  std::string Word(const char* key, std::vector<std::string> words, const char* refusal) {
+    const std::string fallback = words.front();
+    ConfigReading& reading = Record(key, ConfigValueType::Text, nlohmann::json(fallback).dump());
+    std::string word = ReadText(object_, key, fallback);
+    if (std::find(words.begin(), words.end(), word) == words.end()) Refuse(reading, refusal);
+    reading.words = std::move(words);
+    return word;
+  }
+
+  int32_t Number(const char* key, int32_t fallback) {
+    Record(key, ConfigValueType::Number, std::to_string(fallback));
+    return ReadInt32(object_, key, fallback);
+  }
+
+  bool Flag(const char* key, bool fallback) {
+    Record(key, ConfigValueType::Flag, fallback ? "true" : "false");
+    return ReadFlag(object_, key, fallback);
+  }
+
+ private:
+  ConfigReading& Record(const char* key, ConfigValueType type, std::string fallback) {
+    ConfigReading reading;
+    reading.section = section_;
+    reading.key = key;
+    reading.type = type;
+    reading.fallback = std::move(fallback);
+    if (object_.is_object()) {
+      const auto member = object_.find(key);
+      if (member != object_.end()) reading.value = &*member;
+    }
+    if (!reading.value || reading.value->is_null()) {
+      reading.outcome = ConfigOutcome::Absent;
+    } else {
+      reading.outcome = HasType(*reading.value, type) ? ConfigOutcome::Used
+                                                      : ConfigOutcome::WrongType;
+    }
+    readings_.push_back(std::move(reading));
+    return readings_.back();
+  }
+
+  static void Refuse(ConfigReading& reading, const char* refusal) {
+    reading.outcome = ConfigOutcome::Refused;
+    reading.refusal = refusal;
+  }
+
+  const nlohmann::json& object_;
+  std::string section_;
+  std::vector<ConfigReading>& readings_;
+};
 
 }  // namespace
 
-void ParseAppConfig(const std::string& text, AppConfig& config) {
-  // The file ends at its first NUL byte.
+nlohmann::json ParsePackageJson(const std::string& text) {
   const char* begin = text.data();
   const char* end = begin + strnlen(begin, text.size());
-  const nlohmann::json root = nlohmann::json::parse(begin, end, nullptr, true, false);
+  return nlohmann::json::parse(begin, end, nullptr, true, false);
+}
 
-  config.name = ReadText(root, "name", "");
-  if (config.name.empty()) throw std::runtime_error("invalid name");
-  config.main = ReadText(root, "main", "index.html");
+std::vector<ConfigReading> ReadAppConfig(const nlohmann::json& root, AppConfig& config) {
+  std::vector<ConfigReading> readings;
+  KeyReader top(root, "", readings);
+  config.name = top.RequiredText("name", "invalid name");
+  config.main = top.Text("main", "index.html");
 
-  const nlohmann::json& window = Section(root, "window");
-  config.title = ReadText(window, "title", kDefaultTitle);
-  config.width = ReadInt32(window, "width", 1024);
-  config.height = ReadInt32(window, "height", 768);
-  config.icon = ReadText(window, "icon", "");
-  config.resizable = ReadFlag(window, "resizable", true);
+  KeyReader window = top.Section("window");
+  config.title = window.Text("title", kDefaultTitle);
+  config.width = window.Number("width", 1024);
+  config.height = window.Number("height", 768);
+  config.icon = window.Text("icon", "");
+  config.resizable = window.Flag("resizable", true);
 
-  config.chromiumArgs = ReadText(root, "chromium-args", "");
+  config.chromiumArgs = top.Text("chromium-args", "");
 
-  const nlohmann::json& settings = Section(root, "settings");
-  const std::string distribution = ReadText(settings, "distribution-mode", "evergreen");
-  if (distribution == "evergreen") {
-    config.distributionMode = DistributionMode::Evergreen;
-  } else if (distribution == "fixed") {
-    config.distributionMode = DistributionMode::Fixed;
-  } else {
-    throw std::runtime_error("invalid distribution mode");
-  }
-  const std::string content = ReadText(settings, "content-mode", "bundle");
-  if (content == "bundle") {
-    config.contentMode = ContentMode::Bundle;
-  } else if (content == "remote") {
-    config.contentMode = ContentMode::Remote;
-  } else {
-    throw std::runtime_error("invalid content mode");
-  }
-  config.enableDevtools = ReadFlag(settings, "enable-devtools", true);
+  KeyReader settings = top.Section("settings");
+  config.distributionMode =
+      settings.Word("distribution-mode", {"evergreen", "fixed"}, "invalid distribution mode") ==
+              "fixed"
+          ? DistributionMode::Fixed
+          : DistributionMode::Evergreen;
+  config.contentMode =
+      settings.Word("content-mode", {"bundle", "remote"}, "invalid content mode") == "remote"
+          ? ContentMode::Remote
+          : ContentMode::Bundle;
+  config.enableDevtools = settings.Flag("enable-devtools", true);
 
-  const nlohmann::json& messages = Section(root, "messages");
-  config.installWebview2Message = ReadText(messages, "install-webview2", kDefaultInstallMessage);
-  config.downloadingMessage = ReadText(messages, "downloading", kDefaultDownloadingMessage);
+  KeyReader messages = top.Section("messages");
+  config.installWebview2Message = messages.Text("install-webview2", kDefaultInstallMessage);
+  config.downloadingMessage = messages.Text("downloading", kDefaultDownloadingMessage);
   config.installFailedMessage =
-      ReadText(messages, "install-webview2-failed", kDefaultInstallFailedMessage);
+      messages.Text("install-webview2-failed", kDefaultInstallFailedMessage);
+  return readings;
+}
+
+void ParseAppConfig(const std::string& text, AppConfig& config) {
+  const nlohmann::json root = ParsePackageJson(text);
+  for (const ConfigReading& reading : ReadAppConfig(root, config)) {
+    if (reading.outcome == ConfigOutcome::Refused) throw std::runtime_error(reading.refusal);
+  }
 }
 
 }  // namespace kiln

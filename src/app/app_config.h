@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
 
 namespace kiln {
 
@@ -34,5 +37,38 @@ struct AppConfig {
 // missing or empty "name" and on an unknown mode word; the caller reports every
 // failure alike, so the exception's type and text carry no meaning.
 void ParseAppConfig(const std::string& text, AppConfig& config);
+
+// The document in package.json's bytes: the text ends at its first NUL byte
+// and a UTF-8 byte-order mark is skipped. Throws the JSON library's
+// parse_error on malformed JSON.
+nlohmann::json ParsePackageJson(const std::string& text);
+
+// How one key of package.json was read. Start-up only needs to know whether
+// any reading was refused; the app folder checker explains each one.
+enum class ConfigValueType { Object, Text, Number, Flag };
+
+enum class ConfigOutcome {
+  Absent,     // missing or null: the default is used
+  Used,       // of the type read: its value is used
+  WrongType,  // of another JSON type: the default is used, as if it were absent
+  Refused,    // a value (or its absence) that stops start-up
+};
+
+struct ConfigReading {
+  std::string section;  // "window", "settings" or "messages"; empty for the top level
+  std::string key;
+  ConfigValueType type = ConfigValueType::Text;
+  ConfigOutcome outcome = ConfigOutcome::Absent;
+  const nlohmann::json* value = nullptr;  // the member in the document; null when missing
+  std::string fallback;                   // the default as JSON text; empty when there is none
+  std::vector<std::string> words;         // the only texts accepted, where there are such
+  std::string refusal;                    // what ParseAppConfig throws, for Refused
+};
+
+// Fills config from the document, key by key in reading order, and says how
+// each key was read: sections too, and every key whether the file holds it
+// or not. Unlike ParseAppConfig it goes on past refused values, which leave
+// their field at the default. Readings point into root.
+std::vector<ConfigReading> ReadAppConfig(const nlohmann::json& root, AppConfig& config);
 
 }  // namespace kiln

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <map>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 namespace kiln {
 namespace {
@@ -165,6 +168,68 @@ TEST(AppConfigTest, TextsKeepTheirUtf8Bytes) {
       Parse(R"({"name": "caf\u00e9\\game", "window": {"title": "\ud83d\ude80 Rocket"}})");
   EXPECT_EQ(config.name, "caf\xC3\xA9\\game");
   EXPECT_EQ(config.title, "\xF0\x9F\x9A\x80 Rocket");
+}
+
+// Every reading by its key path ("window.width"; a section by its own name).
+std::map<std::string, ConfigReading> ReadingsOf(const nlohmann::json& root, AppConfig& config) {
+  std::map<std::string, ConfigReading> byKey;
+  for (const ConfigReading& reading : ReadAppConfig(root, config)) {
+    const std::string key =
+        reading.section.empty() ? reading.key : reading.section + "." + reading.key;
+    EXPECT_TRUE(byKey.emplace(key, reading).second) << "read twice: " << key;
+  }
+  return byKey;
+}
+
+TEST(ConfigReadingTest, TellsWhetherEachValueWasUsedOrReplacedByItsDefault) {
+  const nlohmann::json root = ParsePackageJson(R"({"name": "n", "main": 5, "icon": "top.png",
+    "window": {"width": "800", "height": 600.5, "title": null},
+    "settings": "fast", "messages": {"downloading": "Loading"}})");
+  AppConfig config;
+  auto readings = ReadingsOf(root, config);
+  EXPECT_EQ(readings.size(), 17u) << "every key and section, present or not";
+
+  EXPECT_EQ(readings["name"].outcome, ConfigOutcome::Used);
+  EXPECT_EQ(readings["main"].outcome, ConfigOutcome::WrongType);
+  EXPECT_EQ(*readings["main"].value, 5);
+  EXPECT_EQ(readings["main"].fallback, "\"index.html\"");
+  EXPECT_EQ(readings["window.width"].outcome, ConfigOutcome::WrongType);
+  EXPECT_EQ(readings["window.width"].fallback, "1024");
+  EXPECT_EQ(readings["window.height"].outcome, ConfigOutcome::Used);
+  EXPECT_EQ(readings["window.title"].outcome, ConfigOutcome::Absent);  // null is absent
+  EXPECT_EQ(readings["window.icon"].outcome, ConfigOutcome::Absent);   // only at the top level
+  EXPECT_EQ(readings["window.resizable"].fallback, "true");
+  EXPECT_EQ(readings["settings"].outcome, ConfigOutcome::WrongType);
+  EXPECT_EQ(readings["settings.content-mode"].outcome, ConfigOutcome::Absent);
+  EXPECT_EQ(readings["messages.downloading"].outcome, ConfigOutcome::Used);
+  EXPECT_EQ(config.height, 600);
+  EXPECT_EQ(config.downloadingMessage, "Loading");
+}
+
+TEST(ConfigReadingTest, RefusedValuesDoNotStopTheReading) {
+  const nlohmann::json root = ParsePackageJson(
+      R"({"name": "", "settings": {"distribution-mode": "Fixed", "content-mode": "web",
+      "enable-devtools": false}})");
+  AppConfig config;
+  auto readings = ReadingsOf(root, config);
+  EXPECT_EQ(readings["name"].outcome, ConfigOutcome::Refused);
+  EXPECT_EQ(readings["name"].refusal, "invalid name");
+  EXPECT_EQ(readings["settings.distribution-mode"].refusal, "invalid distribution mode");
+  EXPECT_EQ(readings["settings.content-mode"].outcome, ConfigOutcome::Refused);
+  EXPECT_EQ(readings["settings.content-mode"].words,
+            (std::vector<std::string>{"bundle", "remote"}));
+  // Refused settings keep their defaults; the keys after them are still read.
+  EXPECT_EQ(config.distributionMode, DistributionMode::Evergreen);
+  EXPECT_EQ(config.contentMode, ContentMode::Bundle);
+  EXPECT_FALSE(config.enableDevtools);
+
+  // Start-up stops at the first refusal in reading order.
+  try {
+    ParseAppConfig(R"({"settings": {"content-mode": "web"}})", config);
+    FAIL() << "no name was accepted";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "invalid name");
+  }
 }
 
 }  // namespace
