@@ -50,14 +50,14 @@ std::optional<size_t> Utf16Length(std::string_view text) {
   return units;
 }
 
-bool IsForbiddenByte(char c) {
+PathFault ByteFault(char c) {
   const uint8_t byte = static_cast<uint8_t>(c);
-  if (byte < 0x20 || byte == 0x7F) return true;
+  if (byte < 0x20 || byte == 0x7F) return PathFault::ControlCharacter;
   switch (c) {
     case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
-      return true;
+      return PathFault::ForbiddenCharacter;
     default:
-      return false;
+      return PathFault::None;
   }
 }
 
@@ -86,30 +86,37 @@ bool IsReservedDeviceName(std::string_view segment) {
   return number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
-bool IsSafeSegment(std::string_view segment) {
-  if (segment.empty()) return false;
+PathFault SegmentFault(std::string_view segment) {
+  if (segment.empty()) return PathFault::EmptyName;
   const char last = segment.back();
-  if (last == '.' || last == ' ') return false;
+  if (last == '.' || last == ' ') return PathFault::TrailingDotOrSpace;
   const auto length = Utf16Length(segment);
-  return length && *length <= kMaxNameLength && !IsReservedDeviceName(segment);
+  if (!length || *length > kMaxNameLength) return PathFault::NameTooLong;
+  return IsReservedDeviceName(segment) ? PathFault::DeviceName : PathFault::None;
 }
 
 }  // namespace
 
-bool IsSafeContentPath(std::string_view path) {
+PathFault ContentPathFault(std::string_view path) {
   const auto length = Utf16Length(path);
-  if (!length || *length > kMaxPathLength) return false;
+  if (!length) return PathFault::NotUtf8;
+  if (*length > kMaxPathLength) return PathFault::PathTooLong;
   for (char c : path) {
-    if (IsForbiddenByte(c)) return false;
+    if (const PathFault fault = ByteFault(c); fault != PathFault::None) return fault;
   }
-  if (path.empty()) return true;  // www itself
+  if (path.empty()) return PathFault::None;  // www itself
   size_t start = 0;
   while (true) {
     const size_t slash = path.find('/', start);
-    if (!IsSafeSegment(path.substr(start, slash - start))) return false;
-    if (slash == std::string_view::npos) return true;
+    if (const PathFault fault = SegmentFault(path.substr(start, slash - start));
+        fault != PathFault::None) {
+      return fault;
+    }
+    if (slash == std::string_view::npos) return PathFault::None;
     start = slash + 1;
   }
 }
+
+bool IsSafeContentPath(std::string_view path) { return ContentPathFault(path) == PathFault::None; }
 
 }  // namespace kiln

@@ -23,4 +23,19 @@ namespace kiln {
 // The extended-length path on the Windows side stays as a second defence.
 bool IsSafeContentPath(std::string_view path);
 
+// Why IsSafeContentPath refuses a path: the first rule it breaks.
+enum class PathFault {
+  None,
+  NotUtf8,
+  ControlCharacter,
+  ForbiddenCharacter,  // \ : * ? " < > |
+  EmptyName,           // a leading "/" or two in a row
+  TrailingDotOrSpace,
+  DeviceName,
+  NameTooLong,
+  PathTooLong,
+};
+
+PathFault ContentPathFault(std::string_view path);
+
 }  // namespace kiln

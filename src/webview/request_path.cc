@@ -1,7 +1,5 @@
 #include "webview/request_path.h"
 
-#include "webview/path_guard.h"
-
 namespace kiln {
 namespace {
 
@@ -46,18 +44,25 @@ std::string DecodePercentEscapes(std::string_view text) {
 }  // namespace
 
 std::optional<RequestTarget> RequestTargetFromUri(std::string_view uri,
-                                                  std::string_view originPrefix) {
+                                                  std::string_view originPrefix,
+                                                  PathFault* fault) {
   if (!StartsWithIgnoringAsciiCase(uri, originPrefix)) return std::nullopt;
   std::string_view relative = uri.substr(originPrefix.size());
   relative = relative.substr(0, relative.find_first_of("?#"));
 
   RequestTarget target;
   target.path = DecodePercentEscapes(relative);
-  if (!target.path.empty() && target.path.front() == '/') return std::nullopt;
-  target.namesFolder = target.path.empty() || target.path.back() == '/';
-  if (!target.path.empty() && target.path.back() == '/') target.path.pop_back();
-  if (!IsSafeContentPath(target.path)) return std::nullopt;
-  return target;
+  PathFault found = PathFault::None;
+  if (!target.path.empty() && target.path.front() == '/') {
+    found = PathFault::EmptyName;
+  } else {
+    target.namesFolder = target.path.empty() || target.path.back() == '/';
+    if (!target.path.empty() && target.path.back() == '/') target.path.pop_back();
+    found = ContentPathFault(target.path);
+  }
+  if (found == PathFault::None) return target;
+  if (fault) *fault = found;
+  return std::nullopt;
 }
 
 std::string ContentFilePath(std::string_view contentFolder, std::string_view relativePath) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "webview/path_guard.h"
+
 namespace kiln {
 
 struct RequestTarget {
@@ -23,9 +25,11 @@ struct RequestTarget {
 // pass, byte by byte: "%XX" with two hex digits (either case) becomes the byte
 // XX, so escaped UTF-8 ("caf%C3%A9") becomes the UTF-8 name; a "%" not
 // followed by two hex digits stays literal, and so does "+". Whether the
-// decoded path is usable is for IsSafeContentPath to say.
+// decoded path is usable is for IsSafeContentPath to say; when it is not and
+// fault is given, *fault says why.
 std::optional<RequestTarget> RequestTargetFromUri(std::string_view uri,
-                                                  std::string_view originPrefix);
+                                                  std::string_view originPrefix,
+                                                  PathFault* fault = nullptr);
 
 // The Windows file path of a target: the content folder (ending in "\")
 // followed by the relative path with "/" turned into "\".

@@ -132,6 +132,46 @@ TEST(PathGuardTest, LimitsNameAndPathLength) {
   EXPECT_TRUE(IsSafeContentPath(deep.substr(0, 29999)));
 }
 
+TEST(PathGuardTest, NamesTheFirstRuleAPathBreaks) {
+  const struct {
+    const char* path;
+    PathFault fault;
+  } kPaths[] = {
+      {"a/b.png", PathFault::None},
+      {"caf\xE9.png", PathFault::NotUtf8},
+      {"a\tb", PathFault::ControlCharacter},
+      {"a:b", PathFault::ForbiddenCharacter},
+      {"a\\b", PathFault::ForbiddenCharacter},
+      {"/a", PathFault::EmptyName},
+      {"a//b", PathFault::EmptyName},
+      {"a/..", PathFault::TrailingDotOrSpace},
+      {"name ", PathFault::TrailingDotOrSpace},
+      {"aux.js", PathFault::DeviceName},
+      {"a/COM1/b", PathFault::DeviceName},
+      // A control character counts before a device name in a later segment.
+      {"nul/a\x01", PathFault::ControlCharacter},
+  };
+  for (const auto& row : kPaths) {
+    EXPECT_EQ(ContentPathFault(row.path), row.fault) << row.path;
+    EXPECT_EQ(IsSafeContentPath(row.path), row.fault == PathFault::None) << row.path;
+  }
+  EXPECT_EQ(ContentPathFault(std::string(256, 'a')), PathFault::NameTooLong);
+  std::string deep;
+  while (deep.size() <= 32767) deep += "abcdefg/";
+  EXPECT_EQ(ContentPathFault(deep + "x"), PathFault::PathTooLong);
+}
+
+TEST(RequestPathTest, SaysWhyARequestNamesNoFile) {
+  PathFault fault = PathFault::None;
+  EXPECT_FALSE(RequestTargetFromUri(std::string(kAppOrigin) + "/index.html", kAppOrigin, &fault));
+  EXPECT_EQ(fault, PathFault::EmptyName);
+  EXPECT_FALSE(RequestTargetFromUri(std::string(kAppOrigin) + "lpt1.js?v=2", kAppOrigin, &fault));
+  EXPECT_EQ(fault, PathFault::DeviceName);
+  fault = PathFault::None;
+  EXPECT_TRUE(RequestTargetFromUri(std::string(kAppOrigin) + "game/", kAppOrigin, &fault));
+  EXPECT_EQ(fault, PathFault::None);
+}
+
 TEST(ContentFilePathTest, JoinsFolderAndPathWithBackslashes) {
   EXPECT_EQ(ContentFilePath("C:\\Games\\Kiln\\www\\", "a/b/c.png"),
             "C:\\Games\\Kiln\\www\\a\\b\\c.png");
