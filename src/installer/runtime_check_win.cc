@@ -6,6 +6,7 @@
 #include "common/text_win.h"
 #include "installer/installer_win.h"
 #include "webview/webview2/loader_win.h"
+#include "webview/webview2/runtime_search.h"
 
 namespace kiln {
 namespace {
@@ -14,6 +15,12 @@ constexpr wchar_t kFixedRuntimeMissingText[] =
     L"This app is set to \"fixed\" distribution mode, but the WebView2 control failed to "
     L"initialize. Check there is a valid fixed distribution of Microsoft Edge WebView2 runtime "
     L"in the \"webview2\" subfolder.";
+
+// Handed on to web view creation, so it lives for the whole run.
+const wchar_t* FixedRuntimeFolder() {
+  static const std::wstring folder = Utf8ToWide(kFixedRuntimeFolder);
+  return folder.c_str();
+}
 
 // A runtime counts as present exactly when it reports a version string.
 bool IsRuntimeAvailable(const wchar_t* browserFolder) {
@@ -42,7 +49,7 @@ bool CheckWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,
                           const AppConfig& config, const std::wstring& title,
                           const wchar_t** browserFolder) {
   if (config.distributionMode == DistributionMode::Fixed) {
-    *browserFolder = kFixedRuntimeFolder;
+    *browserFolder = FixedRuntimeFolder();
     if (IsRuntimeAvailable(*browserFolder)) return true;
     MessageBoxW(nullptr, kFixedRuntimeMissingText, title.c_str(), MB_OK | MB_ICONERROR);
     return false;

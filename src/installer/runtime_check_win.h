@@ -10,11 +10,8 @@
 
 namespace kiln {
 
-// The fixed distribution's runtime folder, relative to kiln.exe's folder.
-inline constexpr wchar_t kFixedRuntimeFolder[] = L"webview2";
-
 // True when a runtime can be used; browserFolder is then null (evergreen) or
-// kFixedRuntimeFolder (fixed). In evergreen mode a missing runtime is
+// kFixedRuntimeFolder (fixed, runtime_search.h). In evergreen mode a missing runtime is
 // announced and installed first. Otherwise the user has been told why, with
 // the window title as caption, and start-up ends with exit code 1.
 bool CheckWebView2Runtime(HINSTANCE instance, const std::string& userDataFolder,

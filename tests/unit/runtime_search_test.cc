@@ -226,6 +226,16 @@ TEST(RuntimeSearchTest, OnlyFourPartVersionsFrom86_0_616_0AreUsed) {
     const std::optional<RuntimeLocation> runtime = FindRuntime(Installed(), probe);
     EXPECT_EQ(runtime.has_value(), row.used) << row.name;
     EXPECT_EQ(AvailableRuntimeVersion(Installed(), probe), row.used ? row.name : "") << row.name;
+    EXPECT_EQ(IsSupportedRuntimeVersion(row.name), row.used) << row.name;
+  }
+}
+
+TEST(RuntimeSearchTest, OlderVersionsAreStillVersions) {
+  for (const char* text : {"0.0.0.0", "85.999.9999.9999", "86.0.616.0", kMinimumRuntimeVersion}) {
+    EXPECT_TRUE(IsRuntimeVersion(text)) << text;
+  }
+  for (const char* text : {"", "131.0.2903", "131.0.2903.146 beta", "v131.0.2903.146"}) {
+    EXPECT_FALSE(IsRuntimeVersion(text)) << text;
   }
 }
 

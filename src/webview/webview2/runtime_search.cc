@@ -27,15 +27,9 @@ constexpr RuntimeChannel kRuntimeChannels[] = {
 
 constexpr char kRegisteredFolderValue[] = "EBWebView";
 
-// Four numbers compared part by part, not as text: 86.0.1000.0 is newer
-// than 86.0.616.0.
+// Four numbers compared part by part, not as text.
 using RuntimeVersion = std::array<uint32_t, 4>;
 
-// The oldest runtime our declarations work with; older ones are passed over.
-constexpr RuntimeVersion kMinimumRuntimeVersion = {86, 0, 616, 0};
-
-// Exactly four dot-separated runs of ASCII digits, each within 32 bits;
-// anything else (a channel suffix included) is not a version.
 std::optional<RuntimeVersion> ParseRuntimeVersion(std::string_view text) {
   RuntimeVersion version{};
   size_t pos = 0;
@@ -94,23 +88,11 @@ std::string_view RuntimeFolderName(std::string_view folder) {
   return folder.substr(start);
 }
 
-std::string ClientDllPath(std::string_view runtimeFolder, std::string_view arch) {
-  std::string path(TrimTrailingSeparators(runtimeFolder));
-  path += "\\EBWebView\\";
-  path += arch;
-  path += "\\EmbeddedBrowserWebView.dll";
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 std::optional<RuntimeLocation> CheckInstalledRuntime(const std::string& folder,
                                                      const RuntimeChannel& channel,
                                                      const std::string& arch, RuntimeProbe& probe) {
   const std::string_view name = RuntimeFolderName(folder);
-  const std::optional<RuntimeVersion> version = ParseRuntimeVersion(name);
-  if (!version || *version < kMinimumRuntimeVersion) return std::nullopt;
+  if (!IsSupportedRuntimeVersion(name)) return std::nullopt;
   RuntimeLocation location;
   location.clientDll = ClientDllPath(folder, arch);
   if (!probe.IsFile(location.clientDll)) return std::nullopt;
@@ -148,6 +130,24 @@ std::optional<RuntimeLocation> FindFixedRuntime(const RuntimeRequest& request,
 }
 
 }  // namespace
+
+std::string ClientDllPath(std::string_view runtimeFolder, std::string_view arch) {
+  std::string path(TrimTrailingSeparators(runtimeFolder));
+  path += "\\EBWebView\\";
+  path += arch;
+  path += "\\EmbeddedBrowserWebView.dll";
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+bool IsRuntimeVersion(std::string_view text) { return ParseRuntimeVersion(text).has_value(); }
+
+bool IsSupportedRuntimeVersion(std::string_view text) {
+  const std::optional<RuntimeVersion> version = ParseRuntimeVersion(text);
+  return version && *version >= *ParseRuntimeVersion(kMinimumRuntimeVersion);
+}
 
 std::optional<RuntimeLocation> FindRuntime(const RuntimeRequest& request, RuntimeProbe& probe) {
   if (!request.browserFolder.empty()) return FindFixedRuntime(request, probe);

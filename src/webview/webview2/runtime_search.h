@@ -6,8 +6,23 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kiln {
+
+// The fixed distribution's runtime folder, relative to kiln.exe's folder.
+inline constexpr char kFixedRuntimeFolder[] = "webview2";
+
+// The oldest runtime our WebView2 declarations work with.
+inline constexpr char kMinimumRuntimeVersion[] = "86.0.616.0";
+
+// True when text is a runtime version: exactly four dot-separated runs of
+// ASCII digits, each within 32 bits ("120.0.2210.91", no channel suffix).
+bool IsRuntimeVersion(std::string_view text);
+
+// True when text is a runtime version no older than kMinimumRuntimeVersion,
+// compared part by part: 86.0.1000.0 is newer than 86.0.616.0.
+bool IsSupportedRuntimeVersion(std::string_view text);
 
 // The two registry hives EdgeUpdate registers runtimes under.
 enum class RegistryHive { LocalMachine, CurrentUser };
@@ -59,12 +74,16 @@ struct RuntimeLocation {
   std::string version;
 };
 
+// <runtimeFolder>\EBWebView\<arch>\EmbeddedBrowserWebView.dll, trailing
+// separators of the folder dropped and every "/" turned into "\".
+std::string ClientDllPath(std::string_view runtimeFolder, std::string_view arch);
+
 // A fixed runtime when its client DLL is there, with no fallback to an
 // installed one. Otherwise the first usable installed runtime: channels from
 // most to least stable (runtime, beta, dev, canary), machine-wide before
 // per-user registration within a channel. A registration is usable when its
-// folder's name is a four-part version no older than 86.0.616.0 and the
-// client DLL exists; a newer runtime in a later channel does not win.
+// folder's name passes IsSupportedRuntimeVersion and the client DLL exists;
+// a newer runtime in a later channel does not win.
 std::optional<RuntimeLocation> FindRuntime(const RuntimeRequest& request, RuntimeProbe& probe);
 
 // The version of the runtime FindRuntime picks: an installed runtime's
