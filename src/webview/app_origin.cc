@@ -9,9 +9,9 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// The scheme of an absolute address in lower case, or empty when the text
-// does not begin with one.
-std::string SchemeOf(const std::string& uri) {
+}  // namespace
+
+std::string UriScheme(const std::string& uri) {
   const size_t colon = uri.find(':');
   if (colon == std::string::npos || colon == 0 || !IsAsciiLetter(uri[0])) return std::string();
   std::string scheme;
@@ -24,8 +24,6 @@ std::string SchemeOf(const std::string& uri) {
   }
   return scheme;
 }
-
-}  // namespace
 
 std::string StartAddress(ContentMode mode, const std::string& originPrefix,
                          const std::string& main) {
@@ -66,7 +64,7 @@ bool MayOpenInShell(const std::string& uri) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte <= 0x20 || byte == 0x7F || c == '"') return false;
   }
-  const std::string scheme = SchemeOf(uri);
+  const std::string scheme = UriScheme(uri);
   // One letter is a drive ("C:"), not a scheme.
   if (scheme.size() < 2) return false;
   // Local files and scripts, documents made up by the page itself, and the

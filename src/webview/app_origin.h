@@ -16,6 +16,10 @@ namespace kiln {
 // reserved .localhost domain, so no network server can ever answer for it.
 inline constexpr const char kAppOrigin[] = "https://app.kiln.localhost/";
 
+// The scheme of an absolute address in lower case ("https"), or empty when
+// the text does not begin with one.
+std::string UriScheme(const std::string& uri);
+
 // The page's first address: in the bundle mode "main" under the origin, in the
 // remote mode "main" itself, a complete address.
 std::string StartAddress(ContentMode mode, const std::string& originPrefix,
