@@ -2,10 +2,15 @@
 // surrogate halves, nothing above U+10FFFF, no truncated sequences.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace kiln {
 
 bool IsValidUtf8(std::string_view text);
+
+// UTF-16 as Windows stores it in files (resources, for one) to UTF-8; a
+// surrogate half without its partner becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace kiln

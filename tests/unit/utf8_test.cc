@@ -37,5 +37,14 @@ TEST(Utf8Test, RejectsWhatJsonCannotCarry) {
   }
 }
 
+TEST(Utf8Test, ConvertsUtf16AndMarksLoneSurrogates) {
+  EXPECT_EQ(Utf16ToUtf8(u"120.0.2210.91"), "120.0.2210.91");
+  EXPECT_EQ(Utf16ToUtf8(u"caf\u00e9 \u20ac"), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(Utf16ToUtf8(u"\U0001F3AE"), "\xF0\x9F\x8E\xAE");
+  const char16_t lone[] = {u'a', 0xD83C, u'b', 0xDFAE, 0};
+  EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(std::u16string_view(u"\0x", 2)), std::string("\0x", 2));
+}
+
 }  // namespace
 }  // namespace kiln
