@@ -1,0 +1,175 @@
+// The checks over app folders that no disk holds: endless and huge ones, as
+// a folder mounted inside itself or a generated asset tree would be.
+#include "check/app_check.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "check/findings.h"
+
+namespace kiln {
+namespace {
+
+// An app folder in memory: files by path, the folders that hold them, names
+// matched exactly.
+class MemoryAppFolder : public AppFolder {
+ public:
+  MemoryAppFolder& File(const std::string& path, const std::string& bytes) {
+    files_[path] = bytes;
+    AddParents(path);
+    return *this;
+  }
+
+  FileFacts Examine(const std::string& path) override {
+    if (path.empty() || folders_.count(path)) return {true, true, 0};
+    const auto file = files_.find(path);
+    return file == files_.end() ? FileFacts{} : FileFacts{true, false, file->second.size()};
+  }
+
+  std::optional<std::vector<FolderEntry>> List(const std::string& path) override {
+    if (!Examine(path).isFolder) return std::nullopt;
+    const std::string prefix = path.empty() ? "" : path + "/";
+    std::vector<FolderEntry> entries;
+    for (const auto& [name, bytes] : files_) AddEntry(prefix, name, EntryKind::File, entries);
+    for (const std::string& name : folders_) AddEntry(prefix, name, EntryKind::Folder, entries);
+    return entries;
+  }
+
+  std::optional<std::string> Read(const std::string& path, uint64_t maxBytes) override {
+    const auto file = files_.find(path);
+    if (file == files_.end() || file->second.size() > maxBytes) return std::nullopt;
+    return file->second;
+  }
+
+  std::string Identity(const std::string& path) override { return path; }
+
+ private:
+  void AddParents(std::string path) {
+    for (size_t slash = path.rfind('/'); slash != std::string::npos; slash = path.rfind('/')) {
+      path.resize(slash);
+      folders_.insert(path);
+    }
+  }
+
+  static void AddEntry(const std::string& prefix, const std::string& path, EntryKind kind,
+                       std::vector<FolderEntry>& entries) {
+    if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size()) return;
+    const std::string name = path.substr(prefix.size());
+    if (name.find('/') == std::string::npos) entries.push_back({name, kind});
+  }
+
+  std::map<std::string, std::string> files_;
+  std::set<std::string> folders_;
+};
+
+MemoryAppFolder SmallApp() {
+  MemoryAppFolder folder;
+  folder.File("package.json", R"({"name": "game"})").File("www/index.html", "<p>");
+  return folder;
+}
+
+std::vector<std::string> Lines(const Findings& findings) {
+  std::vector<std::string> lines;
+  for (const Finding& finding : findings.list()) {
+    lines.push_back((finding.severity == Severity::Error ? "error: " : "warning: ") +
+                    finding.where + ": " + finding.what);
+  }
+  return lines;
+}
+
+TEST(AppCheckTest, SmallAppHasNothingToReport) {
+  MemoryAppFolder folder = SmallApp();
+  EXPECT_EQ(Lines(CheckAppFolder(folder)), std::vector<std::string>{});
+}
+
+// Every folder under www holds another: what a folder mounted inside itself
+// looks like to anyone who does not know it, or a link that the system
+// follows as if it were a folder. It may or may not say that each "loop"
+// is www again.
+class EndlessFolder final : public MemoryAppFolder {
+ public:
+  explicit EndlessFolder(bool knowsItself) : knowsItself_(knowsItself) {}
+  std::string Identity(const std::string& path) override {
+    return knowsItself_ && path.compare(0, 3, "www") == 0 ? "www" : path;
+  }
+  FileFacts Examine(const std::string& path) override {
+    if (path.compare(0, 8, "www/loop") == 0) return {true, true, 0};
+    return MemoryAppFolder::Examine(path);
+  }
+  std::optional<std::vector<FolderEntry>> List(const std::string& path) override {
+    ++listed;
+    if (path.compare(0, 3, "www") == 0) {
+      auto entries = MemoryAppFolder::List(path).value_or(std::vector<FolderEntry>{});
+      entries.push_back({"loop", EntryKind::Folder});
+      return entries;
+    }
+    return MemoryAppFolder::List(path);
+  }
+  size_t listed = 0;
+
+ private:
+  bool knowsItself_;
+};
+
+TEST(AppCheckTest, EndlesslyDeepContentStopsWithOneWarning) {
+  EndlessFolder folder(false);
+  folder.File("package.json", R"({"name": "game"})").File("www/index.html", "<p>");
+  const std::vector<std::string> lines = Lines(CheckAppFolder(folder));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].rfind("warning: www/loop/loop/", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("lies 64 folders deep; what it holds was not checked"),
+            std::string::npos)
+      << lines[0];
+  EXPECT_LT(folder.listed, 80u);
+}
+
+TEST(AppCheckTest, AFolderReachedAgainIsNotEnteredAgain) {
+  EndlessFolder folder(true);
+  folder.File("package.json", R"({"name": "game"})").File("www/index.html", "<p>");
+  EXPECT_EQ(Lines(CheckAppFolder(folder)), std::vector<std::string>{});
+  EXPECT_EQ(folder.listed, 2u) << "the app folder and www, once each";
+}
+
+// A folder with more entries than the walk takes.
+class CrowdedFolder final : public MemoryAppFolder {
+ public:
+  std::optional<std::vector<FolderEntry>> List(const std::string& path) override {
+    if (path != "www/crowd") return MemoryAppFolder::List(path);
+    std::vector<FolderEntry> entries;
+    for (int i = 0; i < 250000; ++i) {
+      entries.push_back({"aux" + std::to_string(i), EntryKind::File});
+    }
+    return entries;
+  }
+};
+
+TEST(AppCheckTest, HugeContentStopsWithOneWarning) {
+  CrowdedFolder folder;
+  folder.File("package.json", R"({"name": "game"})").File("www/index.html", "<p>");
+  folder.File("www/crowd/aux0", "");
+  const std::vector<std::string> lines = Lines(CheckAppFolder(folder));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "warning: www: holds more than 200000 entries; the rest was not checked");
+  // "aux" alone is a device name; with digits after it the names are fine.
+  EXPECT_EQ(lines.size(), 1u);
+}
+
+TEST(FindingsTest, ReportEndsWithTheCountsAndKeepsEachFindingOnOneLine) {
+  Findings findings;
+  findings.Error("www/a\nb.js", "can never be served");
+  findings.Warning("package.json", "name " + Quoted("caf\xE9") + " is odd");
+  EXPECT_TRUE(findings.HasErrors());
+  EXPECT_EQ(FormatReport(findings.list()),
+            "error: www/a\\nb.js: can never be served\n"
+            "warning: package.json: name \"caf\xEF\xBF\xBD\" is odd\n"
+            "1 error, 1 warning\n");
+  Findings none;
+  EXPECT_FALSE(none.HasErrors());
+  EXPECT_EQ(FormatReport(none.list()), "no problems found\n");
+}
+
+}  // namespace
+}  // namespace kiln
