@@ -27,7 +27,8 @@ std::string RequiredEnvironment(const char* name) {
 }
 
 int Spawn(const std::vector<std::string>& arguments,
-          const std::vector<std::pair<std::string, std::string>>& extraEnvironment) {
+          const std::vector<std::pair<std::string, std::string>>& extraEnvironment,
+          const std::string& output = "/dev/null") {
   std::vector<std::string> environment;
   for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
   for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
@@ -40,7 +41,8 @@ int Spawn(const std::vector<std::string>& arguments,
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t pid = 0;
   const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
@@ -145,10 +147,16 @@ RunResult RunKiln(const TestApp& app, const RunOptions& options) {
   return RunResult{ReadJsonLines(record)};
 }
 
-int RunWine(const std::vector<std::string>& arguments) {
+int RunWine(const std::vector<std::string>& arguments) { return RunWine(arguments, "/dev/null"); }
+
+int RunWine(const std::vector<std::string>& arguments, const fs::path& output) {
   std::vector<std::string> command = {WineLoader()};
   command.insert(command.end(), arguments.begin(), arguments.end());
-  return Spawn(command, {});
+  return Spawn(command, {}, output);
+}
+
+int RunNative(const std::vector<std::string>& command, const fs::path& output) {
+  return Spawn(command, {}, output);
 }
 
 void SetScreenDpi(int logPixels) {

@@ -69,6 +69,11 @@ RunResult RunKiln(const TestApp& app, const RunOptions& options = {});
 
 // Runs a program of the Wine prefix (e.g. "reg") and returns its exit code.
 int RunWine(const std::vector<std::string>& arguments);
+// The same with the program's standard output written to a file.
+int RunWine(const std::vector<std::string>& arguments, const fs::path& output);
+
+// Runs a Linux program, standard output written to a file; its exit code.
+int RunNative(const std::vector<std::string>& command, const fs::path& output);
 
 // Screen DPI seen by processes started afterwards.
 void SetScreenDpi(int logPixels);

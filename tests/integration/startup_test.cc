@@ -2,9 +2,9 @@
 // can cause, and the main window a valid package.json gives.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <regex>
 
+#include "check/pe_image.h"
 #include "harness.h"
 #include "stand_in.h"
 
@@ -128,49 +128,9 @@ TEST_F(MainWindowTest, UndecodableIconFallsBackAndStartupGoesOn) {
   EXPECT_FALSE(window.empty());
 }
 
-// What the loader of Windows reads from an exe's headers, as far as the
-// tests below need it.
-struct ExeImage {
-  uint16_t characteristics = 0;
-  std::vector<std::string> imports;  // "dll!function", for imports by name
-};
-
-ExeImage ReadExeImage(const fs::path& path) {
-  const std::string bytes = ReadFile(path);
-  const auto at = [&](size_t offset, size_t size) {
-    uint64_t value = 0;
-    if (offset + size <= bytes.size()) std::memcpy(&value, bytes.data() + offset, size);
-    return value;
-  };
-  ExeImage image;
-  const size_t header = at(0x3C, 4);
-  if (bytes.size() < 64 || at(header, 4) != 0x4550) return image;  // "PE\0\0"
-  image.characteristics = static_cast<uint16_t>(at(header + 22, 2));
-  const size_t optional = header + 24;
-  const bool wide = at(optional, 2) == 0x20B;  // PE32+
-  const uint64_t thunkSize = wide ? 8 : 4;
-  const size_t sections = optional + at(header + 20, 2);
-  const auto offsetOf = [&](uint64_t rva) -> size_t {
-    for (size_t s = 0; s < at(header + 6, 2); ++s) {
-      const size_t section = sections + 40 * s;
-      const uint64_t start = at(section + 12, 4), size = at(section + 16, 4);
-      if (rva >= start && rva < start + size) return rva - start + at(section + 20, 4);
-    }
-    return bytes.size();
-  };
-  const auto text = [&](size_t offset) {
-    return offset < bytes.size() ? std::string(bytes.c_str() + offset) : std::string();
-  };
-  for (size_t entry = offsetOf(at(optional + (wide ? 120 : 104), 4)); at(entry + 12, 4) != 0;
-       entry += 20) {
-    const std::string dll = text(offsetOf(at(entry + 12, 4)));
-    for (size_t thunk = offsetOf(at(entry, 4)); at(thunk, thunkSize) != 0; thunk += thunkSize) {
-      const uint64_t value = at(thunk, thunkSize);
-      if (value >> (thunkSize * 8 - 1)) continue;  // by ordinal
-      image.imports.push_back(dll + "!" + text(offsetOf(value) + 2));
-    }
-  }
-  return image;
+// What the loader of Windows reads from an exe's headers.
+PeImage ReadExeImage(const fs::path& path) {
+  return ReadPeImage(ReadFile(path)).value_or(PeImage{});
 }
 
 // The exe users run, which every run of the tests builds.
@@ -179,9 +139,10 @@ fs::path ShippedExe() { return WinBuildDir().parent_path() / "win32" / "src" / "
 TEST(ShippedExeTest, ReachesNoFileThroughTheCRuntime) {
   // The C runtime mingw-w64 links refuses every "\\?\" path on Windows
   // (Wine's accepts them, so no run here would notice).
-  for (const fs::path& exe : {ShippedExe(), WinBuildDir() / "src" / "kiln.exe"}) {
+  for (const fs::path& exe : {ShippedExe(), WinBuildDir() / "src" / "kiln.exe",
+                              ShippedExe().parent_path() / "kiln-check.exe"}) {
     SCOPED_TRACE(exe);
-    const ExeImage image = ReadExeImage(exe);
+    const PeImage image = ReadExeImage(exe);
     const std::regex crt(R"(msvcrt\.dll!.*)", std::regex::icase);
     const std::regex byPath(
         R"(msvcrt\.dll!_?w?(f?s?open|freopen|stat\w*|access|findfirst\w*|remove|rename|unlink|)"

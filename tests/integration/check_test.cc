@@ -1,0 +1,358 @@
+// kiln-check over app folders made here, each with every line it must print:
+// the Linux build and the Windows build under Wine read the same folder and
+// must say the same. The extensions and runtimes are the project's own
+// 32 and 64-bit builds.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "harness.h"
+
+namespace kiln::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+fs::path Built(const char* preset, const std::string& relative) {
+  return WinBuildDir().parent_path() / preset / relative;
+}
+
+const fs::path kRecorder32 = "tests/extensions/recorder.ext.dll";
+const fs::path kStandIn = "tests/runtime/EmbeddedBrowserWebView.dll";
+
+void CopyBuilt(const TestApp& app, const char* preset, const fs::path& built,
+               const std::string& relative) {
+  app.CopyFrom(Built(preset, built.string()), relative);
+}
+
+// The stand-in runtime with its version texts ("120.0.2210.91") rewritten.
+void WriteRuntimeOfVersion(const TestApp& app, const std::string& version,
+                           const std::string& relative) {
+  auto utf16 = [](const std::string& text) {
+    std::string wide;
+    for (char c : text) wide += {c, '\0'};
+    return wide;
+  };
+  std::string bytes = ReadFile(Built("win32", kStandIn.string()));
+  const std::string from = utf16("120.0.2210.91"), to = utf16(version);
+  for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
+    bytes.replace(at, from.size(), to);
+  }
+  app.WriteFile(relative, bytes);
+}
+
+Lines LinesOf(const fs::path& file) {
+  Lines lines;
+  std::istringstream text(ReadFile(file));
+  for (std::string line; std::getline(text, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+struct CheckRun {
+  int exitCode;
+  Lines output;
+};
+
+CheckRun CheckNatively(const fs::path& folder) {
+  const fs::path output = folder.parent_path() / (folder.filename().string() + ".native.txt");
+  const int exitCode = RunNative({KILN_CHECK_PROGRAM, folder.string()}, output);
+  return {exitCode, LinesOf(output)};
+}
+
+CheckRun CheckUnderWine(const fs::path& folder) {
+  const fs::path output = folder.parent_path() / (folder.filename().string() + ".wine.txt");
+  const int exitCode =
+      RunWine({WinePath(WinBuildDir() / "src" / "kiln-check.exe"), WinePath(folder)}, output);
+  return {exitCode, LinesOf(output)};
+}
+
+struct CheckCase {
+  const char* name;
+  std::function<void(const TestApp&)> make;
+  Lines output;  // every line, the summary last
+};
+
+constexpr char kPage[] = "<!doctype html><title>game</title>";
+
+// A bundled app with a start page and the given package.json.
+std::function<void(const TestApp&)> App(const std::string& packageJson,
+                                        std::function<void(const TestApp&)> more = nullptr) {
+  return [=](const TestApp& app) {
+    app.WritePackageJson(packageJson);
+    app.WriteFile("www/index.html", kPage);
+    if (more) more(app);
+  };
+}
+
+// An app whose page comes from the network: no www.
+std::function<void(const TestApp&)> RemoteApp(const std::string& main) {
+  return [=](const TestApp& app) {
+    app.WritePackageJson(
+        json({{"name", "game"}, {"main", main}, {"settings", {{"content-mode", "remote"}}}})
+            .dump());
+  };
+}
+
+const CheckCase kCases[] = {
+    {"SmallApp", App(R"({"name": "game"})"), {"no problems found"}},
+    {"NoPackageJson",
+     [](const TestApp&) {},
+     {"error: package.json: missing; kiln.exe reads its settings from package.json beside it",
+      "1 error, 0 warnings"}},
+    {"EmptyPackageJson",
+     App(""),
+     {"error: package.json: is empty", "1 error, 0 warnings"}},
+    {"TrailingComma",
+     App("{\n  \"name\": \"game\",\n}\n"),
+     {"error: package.json:3:1: syntax error while parsing object key - unexpected '}'; "
+      "expected string literal",
+      "1 error, 0 warnings"}},
+    {"BinaryPackageJson",
+     App(std::string("\x7F" "ELF\x01\x01\x01\0\0\0", 10)),
+     {"error: package.json:1:1: syntax error while parsing value - invalid literal; last read: "
+      "'\\u007f'",
+      "1 error, 0 warnings"}},
+    {"Utf16PackageJson",
+     App(std::string("\xFF\xFE{\0}\0", 6)),
+     {"error: package.json: is saved as UTF-16; kiln.exe reads only UTF-8",
+      "1 error, 0 warnings"}},
+    {"NotAnObject",
+     App(R"(["name", "game"])"),
+     {"error: package.json: must hold a JSON object, found an array", "1 error, 0 warnings"}},
+    {"EveryRuleThatStopsStartup",
+     App(R"({"settings": {"content-mode": "Remote", "distribution-mode": "Fixed"}})"),
+     {"error: package.json: name is missing; it must be a non-empty string",
+      "error: package.json: settings.distribution-mode must be \"evergreen\" or \"fixed\", found "
+      "\"Fixed\"",
+      "error: package.json: settings.content-mode must be \"bundle\" or \"remote\", found "
+      "\"Remote\"",
+      "3 errors, 0 warnings"}},
+    {"DefaultsAndUnknownKeys",
+     App(R"({"name": "game", "main": 5, "build": {"anything": 1},
+        "window": {"tittle": "Game", "width": "800", "height": 0, "resizable": 1},
+        "settings": {"contentMode": "remote"},
+        "messages": {"downloading": false, "extra": 1}})"),
+     {"warning: package.json: main should be a string, found 5; kiln.exe uses the default "
+      "\"index.html\"",
+      "warning: package.json: window.width should be a number, found \"800\"; kiln.exe uses the "
+      "default 1024",
+      "warning: package.json: window.height is 0, which leaves the window no room for the app",
+      "warning: package.json: window.resizable should be true or false, found 1; kiln.exe uses "
+      "the default true",
+      "warning: package.json: messages.downloading should be a string, found false; kiln.exe "
+      "uses the default \"Downloading...\"",
+      "warning: package.json: unknown key \"window.tittle\"; did you mean \"window.title\"?",
+      "warning: package.json: unknown key \"settings.contentMode\"; did you mean "
+      "\"settings.content-mode\"?",
+      "warning: package.json: unknown key \"messages.extra\", which kiln.exe ignores",
+      "0 errors, 8 warnings"}},
+    {"UserDataFolderName",
+     App(R"({"name": "My Game: Deluxe"})"),
+     {"warning: package.json: name \"My Game: Deluxe\" is no folder name Windows accepts; "
+      "kiln.exe keeps the app's data in the folder \"My Game_ Deluxe\" instead",
+      "0 errors, 1 warning"}},
+    {"NoContentFolder",
+     [](const TestApp& app) { app.WritePackageJson(R"({"name": "game"})"); },
+     {"error: www: missing; in the bundle content mode kiln.exe serves the app from the folder "
+      "www",
+      "1 error, 0 warnings"}},
+    {"StartPageInAnyLetterCase",
+     App(R"({"name": "game", "main": "Game/Start.html?level=2"})",
+         [](const TestApp& app) { app.WriteFile("www/game/start.html", kPage); }),
+     {"no problems found"}},
+    {"MissingStartPage",
+     App(R"({"name": "game", "main": "start.html"})"),
+     {"error: www/start.html: the start page is missing (main is \"start.html\")",
+      "1 error, 0 warnings"}},
+    {"StartFolderWithoutIndex",
+     App(R"({"name": "game", "main": "levels/"})",
+         [](const TestApp& app) { app.WriteFile("www/levels/one.html", kPage); }),
+     {"error: www/levels/index.html: the start page is missing (main is \"levels/\")",
+      "1 error, 0 warnings"}},
+    {"StartPageTheServerRefuses",
+     App(R"({"name": "game", "main": "/index.html"})"),
+     {"error: package.json: main \"/index.html\" names no file the content server can serve: "
+      "the path has an empty name (a leading \"/\" or \"//\")",
+      "1 error, 0 warnings"}},
+    {"NamesThatCanNeverBeServed",
+     App(R"({"name": "game"})",
+         [](const TestApp& app) {
+           for (const char* name : {"www/aux.js", "www/sprites/Con.png", "www/what?.png",
+                                    "www/notes.", "www/maps/a:b/level.json", "www/Logo.png",
+                                    "www/logo.png"}) {
+             app.WriteFile(name, "x");
+           }
+         }),
+     {"warning: www/Logo.png: differs from \"logo.png\" only in letter case; on Windows one of "
+      "the two takes the other's place",
+      "error: www/aux.js: can never be served: Windows reserves the name for a device (CON, PRN, "
+      "AUX, NUL, COM1, LPT1 and the like, with any extension)",
+      "error: www/maps/a:b: can never be served: the name holds one of \\ : * ? \" < > |, which "
+      "Windows forbids in names",
+      "error: www/notes.: can never be served: a name ends in a dot or a space (\".\" and \"..\" "
+      "too), which Windows does not keep",
+      "error: www/sprites/Con.png: can never be served: Windows reserves the name for a device "
+      "(CON, PRN, AUX, NUL, COM1, LPT1 and the like, with any extension)",
+      "error: www/what?.png: can never be served: the name holds one of \\ : * ? \" < > |, which "
+      "Windows forbids in names",
+      "5 errors, 1 warning"}},
+    {"RemoteAddress",
+     RemoteApp("example.com/game"),
+     {"error: package.json: main must be an absolute http or https address in the remote "
+      "content mode, found \"example.com/game\"",
+      "1 error, 0 warnings"}},
+    {"RemoteAppNeedsNoContentFolder",
+     RemoteApp("HTTPS://example.com/game/"),
+     {"no problems found"}},
+    {"IconMissing",
+     App(R"({"name": "game", "window": {"icon": "icon.png"}})"),
+     {"warning: icon.png: missing (window.icon); the window gets the default icon",
+      "0 errors, 1 warning"}},
+    {"IconNotDecodable",
+     App(R"({"name": "game", "window": {"icon": "art/icon.svg"}})",
+         [](const TestApp& app) {
+           app.WriteFile("art/icon.svg", "<svg xmlns='http://www.w3.org/2000/svg'/>");
+         }),
+     {"warning: art/icon.svg: is SVG, which kiln.exe cannot make an icon of; the window gets "
+      "the default icon",
+      "0 errors, 1 warning"}},
+    {"IconOutsideTheAppFolder",
+     App(R"({"name": "game", "window": {"icon": "..\\icon.png"}})"),
+     {"warning: package.json: window.icon \"..\\\\icon.png\" is no path inside the app folder "
+      "that Windows opens: a name ends in a dot or a space (\".\" and \"..\" too), which Windows "
+      "does not keep; the window gets the default icon",
+      "0 errors, 1 warning"}},
+    {"IconInASubfolder",
+     App(R"({"name": "game", "window": {"icon": "art\\icon.png"}})",
+         [](const TestApp& app) {
+           app.CopyFrom(fs::path(KILN_SOURCE_DIR) / "tests/integration/data/red.png",
+                        "art/icon.png");
+         }),
+     {"no problems found"}},
+    {"Extensions",
+     App(R"({"name": "game"})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win32", kRecorder32, "recorder.ext.dll");
+           CopyBuilt(app, "win32", "tests/extensions/noentry.ext.dll", "noentry.ext.dll");
+           CopyBuilt(app, "win32", "tests/extensions/winapi.ext.dll", "winapi.ext.dll");
+           CopyBuilt(app, "win64", kRecorder32, "wide.ext.dll");
+           CopyBuilt(app, "win32", kRecorder32, "plugin.dll");
+           app.WriteFile("notes.ext.dll", "not a DLL");
+           app.WriteFile("folder.ext.dll/readme.txt", "");
+         }),
+     {"warning: folder.ext.dll: is a folder; kiln.exe loads extensions from files only",
+      "error: noentry.ext.dll: does not export WrapperExtInit; kiln.exe skips it",
+      "error: notes.ext.dll: is not a Windows DLL",
+      "warning: plugin.dll: exports WrapperExtInit, but kiln.exe loads only DLLs whose names end "
+      "in \".ext.dll\"",
+      "error: wide.ext.dll: is a 64-bit (x86-64) DLL; kiln.exe is a 32-bit program and loads only "
+      "32-bit (i386) DLLs",
+      "error: winapi.ext.dll: exports WrapperExtInit@4, the name of a WINAPI (__stdcall) "
+      "function; kiln.exe calls WrapperExtInit, an extern \"C\" function of the default (cdecl) "
+      "convention",
+      "4 errors, 2 warnings"}},
+    {"ExtensionCutShort",
+     App(R"({"name": "game"})",
+         [](const TestApp& app) {
+           const std::string bytes = ReadFile(Built("win32", kRecorder32.string()));
+           app.WriteFile("short.ext.dll", bytes.substr(0, bytes.size() / 2));
+         }),
+     {"error: short.ext.dll: is cut short: its headers or sections run past the end of the "
+      "file, and Windows refuses to load it",
+      "1 error, 0 warnings"}},
+    {"FixedRuntime",
+     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win32", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
+         }),
+     {"no problems found"}},
+    {"FixedRuntimeOneLevelTooDeep",
+     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win32", kStandIn,
+                     "webview2/Microsoft.WebView2.FixedVersionRuntime.120.0.2210.91.x86/"
+                     "EBWebView/x86/EmbeddedBrowserWebView.dll");
+         }),
+     {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: missing, but a runtime lies in "
+      "webview2/Microsoft.WebView2.FixedVersionRuntime.120.0.2210.91.x86; move what that folder "
+      "holds up into webview2; kiln.exe finds no runtime and stops",
+      "1 error, 0 warnings"}},
+    {"FixedRuntimeFor64BitPrograms",
+     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win64", kStandIn, "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll");
+         }),
+     {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: missing; webview2 holds "
+      "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll, which is not the x86 runtime a 32-bit "
+      "kiln.exe needs; kiln.exe finds no runtime and stops",
+      "1 error, 0 warnings"}},
+    {"FixedRuntime64BitInThe32BitPlace",
+     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win64", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
+         }),
+     {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: is a 64-bit (x86-64) DLL; "
+      "kiln.exe is a 32-bit program and loads only 32-bit (i386) DLLs",
+      "1 error, 0 warnings"}},
+    {"FixedRuntimeTooOld",
+     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
+         [](const TestApp& app) {
+           WriteRuntimeOfVersion(app, "080.0.2210.91",
+                                 "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
+         }),
+     {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: is version 080.0.2210.91; "
+      "kiln.exe needs 86.0.616.0 or newer",
+      "1 error, 0 warnings"}},
+    {"LoopingLinksAndDeepFolders",
+     App(R"({"name": "game"})",
+         [](const TestApp& app) {
+           fs::create_directory_symlink(".", app.Path("www/loop"));
+           fs::create_directory_symlink("..", app.Path("www/up"));
+           std::string deep = "www";
+           for (int i = 0; i < 70; ++i) deep += "/d";
+           fs::create_directories(app.Path(deep));
+         }),
+     {"warning: www" + [] {
+        std::string deep;
+        for (int i = 0; i < 64; ++i) deep += "/d";
+        return deep;
+      }() + ": lies 64 folders deep; what it holds was not checked",
+      "0 errors, 1 warning"}},
+    {"RuntimeFolderInEvergreenMode",
+     App(R"({"name": "game"})",
+         [](const TestApp& app) {
+           CopyBuilt(app, "win32", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
+         }),
+     {"warning: webview2: is never used: settings.distribution-mode is \"evergreen\", so "
+      "kiln.exe uses the runtime installed on the machine",
+      "0 errors, 1 warning"}},
+};
+
+void PrintTo(const CheckCase& check, std::ostream* out) { *out << check.name; }
+
+class CheckTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckTest, PrintsEveryFindingAndItsSummary) {
+  const CheckCase& check = GetParam();
+  TestApp app(std::string("CheckTest.") + check.name);
+  check.make(app);
+  const bool errors = std::any_of(check.output.begin(), check.output.end(), [](const auto& line) {
+    return line.rfind("error: ", 0) == 0;
+  });
+  const CheckRun native = CheckNatively(app.folder());
+  EXPECT_EQ(native.output, check.output);
+  EXPECT_EQ(native.exitCode, errors ? 1 : 0);
+  const CheckRun windows = CheckUnderWine(app.folder());
+  EXPECT_EQ(windows.output, check.output);
+  EXPECT_EQ(windows.exitCode, errors ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AppFolders, CheckTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kiln::testing
