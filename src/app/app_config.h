@@ -12,6 +12,9 @@ namespace kiln {
 enum class ContentMode : int32_t { Bundle = 0, Remote = 1 };
 enum class DistributionMode : int32_t { Evergreen = 0, Fixed = 1 };
 
+// The configuration file, beside kiln.exe.
+inline constexpr char kConfigFileName[] = "package.json";
+
 // An HICON in the Windows shell; the core never looks inside it.
 using IconHandle = void*;
 

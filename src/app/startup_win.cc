@@ -38,7 +38,7 @@ int RunKiln(HINSTANCE instance) {
 
   const std::string exeFolder = FolderOf(GetExecutablePath());
 
-  const std::string text = ReadFileToString(exeFolder + "package.json");
+  const std::string text = ReadFileToString(exeFolder + kConfigFileName);
   if (text.empty()) {
     return FailStartup(
         L"Failed to load package.json. Check the file is in the same folder as the app.",

@@ -12,7 +12,7 @@
 namespace kiln {
 namespace {
 
-constexpr char kFile[] = "package.json";
+constexpr const char* kFile = kConfigFileName;
 constexpr uint64_t kMaxFileBytes = uint64_t{64} << 20;
 constexpr size_t kMaxShownValue = 60;
 

@@ -12,8 +12,8 @@
 namespace kiln {
 namespace {
 
-constexpr char kContentFolder[] = "www";
-constexpr size_t kContentPrefix = sizeof(kContentFolder);  // "www/"
+constexpr const char* kContentFolder = kContentFolderName;
+constexpr size_t kContentPrefix = sizeof(kContentFolderName);  // "www/"
 
 std::string InContent(const std::string& relative) {
   return relative.empty() ? kContentFolder : std::string(kContentFolder) + "/" + relative;

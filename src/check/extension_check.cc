@@ -9,8 +9,6 @@
 namespace kiln {
 namespace {
 
-constexpr char kEntry[] = "WrapperExtInit";
-
 bool Exports(const PeImage& image, const std::string& name) {
   return std::find(image.exports.begin(), image.exports.end(), name) != image.exports.end();
 }
@@ -28,8 +26,8 @@ bool EndsWithDll(const std::string& name) {
   return name.size() >= 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".dll");
 }
 
-void CheckEntry(const std::string& name, const PeImage& image, Findings& findings) {
-  if (Exports(image, kEntry)) return;
+void CheckExtensionEntryName(const std::string& name, const PeImage& image, Findings& findings) {
+  if (Exports(image, kExtensionEntryName)) return;
   const std::string stdcall = StdcallExport(image);
   if (!stdcall.empty()) {
     findings.Error(name, "exports " + stdcall +
@@ -39,7 +37,7 @@ void CheckEntry(const std::string& name, const PeImage& image, Findings& finding
     return;
   }
   for (const std::string& exported : image.exports) {
-    if (exported.find(kEntry) != std::string::npos) {
+    if (exported.find(kExtensionEntryName) != std::string::npos) {
       findings.Error(name, "exports " + Quoted(exported) +
                                " instead of WrapperExtInit; declare it extern \"C\" so that "
                                "its name stays plain");
@@ -60,11 +58,11 @@ void CheckExtensions(AppFolder& folder, Findings& findings) {
       if (folder.Examine(entry.name).isFolder) {
         findings.Warning(entry.name, "is a folder; kiln.exe loads extensions from files only");
       } else if (const auto image = ReadLoadableDll(folder, entry.name, findings)) {
-        CheckEntry(entry.name, *image, findings);
+        CheckExtensionEntryName(entry.name, *image, findings);
       }
     } else if (EndsWithDll(entry.name) && entry.kind != EntryKind::Folder) {
       const std::optional<PeImage> image = ReadAnyImage(folder, entry.name);
-      if (image && (Exports(*image, kEntry) || !StdcallExport(*image).empty())) {
+      if (image && (Exports(*image, kExtensionEntryName) || !StdcallExport(*image).empty())) {
         findings.Warning(entry.name, "exports WrapperExtInit, but kiln.exe loads only DLLs "
                                      "whose names end in \".ext.dll\"");
       }

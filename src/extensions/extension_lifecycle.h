@@ -13,6 +13,9 @@ struct AppContext;
 class Extension;
 class ModuleLoader;
 
+// The export every extension DLL starts with.
+inline constexpr char kExtensionEntryName[] = "WrapperExtInit";
+
 // True when the name ends in ".ext.dll", letters in any case. Directory
 // searches also match short 8.3 names, so every found name is checked again.
 bool IsExtensionFileName(const std::string& name);

@@ -28,7 +28,7 @@ class DllLoader final : public ModuleLoader {
   }
 
   WrapperExtInitFunction FindEntry(void* module) override {
-    FARPROC entry = GetProcAddress(static_cast<HMODULE>(module), "WrapperExtInit");
+    FARPROC entry = GetProcAddress(static_cast<HMODULE>(module), kExtensionEntryName);
     // Through a generic function pointer type, which GCC accepts silently.
     return reinterpret_cast<WrapperExtInitFunction>(reinterpret_cast<void (*)()>(entry));
   }

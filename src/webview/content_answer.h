@@ -11,6 +11,9 @@
 
 namespace kiln {
 
+// The folder beside kiln.exe that the app's files are served from.
+inline constexpr char kContentFolderName[] = "www";
+
 // What the file system says about a path relative to www ("" is www itself).
 struct FileFacts {
   bool exists = false;

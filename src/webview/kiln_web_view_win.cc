@@ -2,6 +2,7 @@
 
 #include "common/text_win.h"
 #include "webview/app_origin.h"
+#include "webview/content_answer.h"
 #include "webview/webview2/app_container_access_win.h"
 #include "webview/webview2/com_callback.h"
 #include "webview/webview2/environment_options_win.h"
@@ -24,7 +25,7 @@ KilnWebView::KilnWebView(AppConfig* config, HWND window, const std::string& exeF
       application(g_appContext),
       window(window),
       exeFolder(exeFolder),
-      contentSubfolder("www\\"),
+      contentSubfolder(std::string(kContentFolderName) + "\\"),
       userDataFolder(userDataFolder),
       browserFolder(browserFolder) {
   if (application) {
