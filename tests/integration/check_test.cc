@@ -88,6 +88,20 @@ std::function<void(const TestApp&)> App(const std::string& packageJson,
   };
 }
 
+constexpr char kFixedMode[] = R"({"name": "game", "settings": {"distribution-mode": "fixed"}})";
+constexpr char kClientDll[] = "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll";
+
+// A fixed-mode app with a build's stand-in runtime at relative.
+std::function<void(const TestApp&)> FixedApp(const char* preset, const std::string& relative) {
+  return App(kFixedMode, [=](const TestApp& app) { CopyBuilt(app, preset, kStandIn, relative); });
+}
+
+std::string Deep(int levels) {
+  std::string path;
+  for (int i = 0; i < levels; ++i) path += "/d";
+  return path;
+}
+
 // An app whose page comes from the network: no www.
 std::function<void(const TestApp&)> RemoteApp(const std::string& main) {
   return [=](const TestApp& app) {
@@ -264,46 +278,29 @@ const CheckCase kCases[] = {
      {"error: short.ext.dll: is cut short: its headers or sections run past the end of the "
       "file, and Windows refuses to load it",
       "1 error, 0 warnings"}},
-    {"FixedRuntime",
-     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
-         [](const TestApp& app) {
-           CopyBuilt(app, "win32", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
-         }),
-     {"no problems found"}},
+    {"FixedRuntime", FixedApp("win32", kClientDll), {"no problems found"}},
     {"FixedRuntimeOneLevelTooDeep",
-     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
-         [](const TestApp& app) {
-           CopyBuilt(app, "win32", kStandIn,
-                     "webview2/Microsoft.WebView2.FixedVersionRuntime.120.0.2210.91.x86/"
-                     "EBWebView/x86/EmbeddedBrowserWebView.dll");
-         }),
+     FixedApp("win32",
+              "webview2/Microsoft.WebView2.FixedVersionRuntime.120.0.2210.91.x86/EBWebView/x86/"
+              "EmbeddedBrowserWebView.dll"),
      {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: missing, but a runtime lies in "
       "webview2/Microsoft.WebView2.FixedVersionRuntime.120.0.2210.91.x86; move what that folder "
       "holds up into webview2; kiln.exe finds no runtime and stops",
       "1 error, 0 warnings"}},
     {"FixedRuntimeFor64BitPrograms",
-     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
-         [](const TestApp& app) {
-           CopyBuilt(app, "win64", kStandIn, "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll");
-         }),
+     FixedApp("win64", "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll"),
      {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: missing; webview2 holds "
       "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll, which is not the x86 runtime a 32-bit "
       "kiln.exe needs; kiln.exe finds no runtime and stops",
       "1 error, 0 warnings"}},
     {"FixedRuntime64BitInThe32BitPlace",
-     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
-         [](const TestApp& app) {
-           CopyBuilt(app, "win64", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
-         }),
+     FixedApp("win64", kClientDll),
      {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: is a 64-bit (x86-64) DLL; "
       "kiln.exe is a 32-bit program and loads only 32-bit (i386) DLLs",
       "1 error, 0 warnings"}},
     {"FixedRuntimeTooOld",
-     App(R"({"name": "game", "settings": {"distribution-mode": "fixed"}})",
-         [](const TestApp& app) {
-           WriteRuntimeOfVersion(app, "080.0.2210.91",
-                                 "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
-         }),
+     App(kFixedMode,
+         [](const TestApp& app) { WriteRuntimeOfVersion(app, "080.0.2210.91", kClientDll); }),
      {"error: webview2/EBWebView/x86/EmbeddedBrowserWebView.dll: is version 080.0.2210.91; "
       "kiln.exe needs 86.0.616.0 or newer",
       "1 error, 0 warnings"}},
@@ -312,21 +309,13 @@ const CheckCase kCases[] = {
          [](const TestApp& app) {
            fs::create_directory_symlink(".", app.Path("www/loop"));
            fs::create_directory_symlink("..", app.Path("www/up"));
-           std::string deep = "www";
-           for (int i = 0; i < 70; ++i) deep += "/d";
-           fs::create_directories(app.Path(deep));
+           fs::create_directories(app.Path("www" + Deep(70)));
          }),
-     {"warning: www" + [] {
-        std::string deep;
-        for (int i = 0; i < 64; ++i) deep += "/d";
-        return deep;
-      }() + ": lies 64 folders deep; what it holds was not checked",
+     {"warning: www" + Deep(64) + ": lies 64 folders deep; what it holds was not checked",
       "0 errors, 1 warning"}},
     {"RuntimeFolderInEvergreenMode",
      App(R"({"name": "game"})",
-         [](const TestApp& app) {
-           CopyBuilt(app, "win32", kStandIn, "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll");
-         }),
+         [](const TestApp& app) { CopyBuilt(app, "win32", kStandIn, kClientDll); }),
      {"warning: webview2: is never used: settings.distribution-mode is \"evergreen\", so "
       "kiln.exe uses the runtime installed on the machine",
       "0 errors, 1 warning"}},
