@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "common/ascii.h"
 
@@ -73,7 +74,8 @@ class PosixAppFolder final : public AppFolder {
   }
 
   std::optional<std::string> Read(const std::string& path, uint64_t maxBytes) override {
-    const int file = open(Resolve(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK a FIFO would wait for a writer that never comes.
+    const int file = open(Resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file < 0) return std::nullopt;
     std::optional<std::string> bytes;
     struct stat facts;

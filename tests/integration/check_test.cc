@@ -2,6 +2,8 @@
 // the Linux build and the Windows build under Wine read the same folder and
 // must say the same. The extensions and runtimes are the project's own
 // 32 and 64-bit builds.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -342,6 +344,19 @@ TEST_P(CheckTest, PrintsEveryFindingAndItsSummary) {
 
 INSTANTIATE_TEST_SUITE_P(AppFolders, CheckTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A named pipe opened for reading waits for a writer; none ever comes.
+TEST(CheckFifoTest, PipesAreFilesThatCannotBeRead) {
+  TestApp app(CurrentTestName());
+  ASSERT_EQ(mkfifo(app.Path("package.json").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(app.Path("pipe.ext.dll").c_str(), 0644), 0);
+  const fs::path output = app.Path("check.txt");
+  const int exitCode =
+      RunNative({"/usr/bin/timeout", "20", KILN_CHECK_PROGRAM, app.folder().string()}, output);
+  EXPECT_EQ(LinesOf(output), (Lines{"error: package.json: cannot be read",
+                                    "error: pipe.ext.dll: cannot be read", "2 errors, 0 warnings"}));
+  EXPECT_EQ(exitCode, 1);
+}
 
 }  // namespace
 }  // namespace kiln::testing
