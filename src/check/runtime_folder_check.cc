@@ -1,5 +1,7 @@
 #include "check/runtime_folder_check.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "check/dll_check.h"
@@ -61,6 +63,9 @@ class ClientDllSearch final : public FolderWalker {
   std::string name_;
 };
 
+// Says where the client DLL lies instead, when it lies anywhere under
+// webview2: the runtime unpacked with its own top folder, or the runtime of
+// another architecture.
 void ReportMissingRuntime(AppFolder& folder, const std::string& expected, Findings& findings) {
   const char* stops = "; kiln.exe finds no runtime and stops";
   // "EBWebView/x86/EmbeddedBrowserWebView.dll", as the search spells it.
