@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "common/text_win.h"
 
 namespace kiln {
@@ -24,10 +26,18 @@ void WriteOutput(std::string_view text) {
   if (output == nullptr || output == INVALID_HANDLE_VALUE || text.empty()) return;
   DWORD mode = 0;
   if (GetConsoleMode(output, &mode)) {
-    // A console shows UTF-16 whatever its code page.
+    // A console shows UTF-16 whatever its code page. Older consoles refuse
+    // writes of more than about 64 KB at once.
+    constexpr size_t kMaxChunk = 8192;
     const std::wstring wide = Utf8ToWide(std::string(text));
-    DWORD written = 0;
-    WriteConsoleW(output, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    for (size_t at = 0; at < wide.size();) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min(wide.size() - at, kMaxChunk));
+      if (!WriteConsoleW(output, wide.data() + at, chunk, &written, nullptr) || written == 0) {
+        return;
+      }
+      at += written;
+    }
     return;
   }
   while (!text.empty()) {
