@@ -1,16 +1,14 @@
 #include "chromium.h"
 
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <thread>
-#include <vector>
+#include <set>
+#include <sstream>
 
 namespace kiln::testing {
 namespace {
@@ -21,71 +19,8 @@ bool OnPath(const std::string& program) {
 
 }  // namespace
 
-HeadlessChromium::HeadlessChromium() {
-  if (!OnPath("chromium")) {
-    whyNot_ = "Chromium is not installed (Debian package chromium)";
-    return;
-  }
-  char pattern[] = "/tmp/kiln-chromium.XXXXXX";
-  if (!mkdtemp(pattern)) {
-    whyNot_ = "cannot make a profile folder";
-    return;
-  }
-  profile_ = pattern;
-  const std::string profileArgument = "--user-data-dir=" + profile_.string();
-  const std::vector<std::string> arguments = {
-      "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      "--disable-popup-blocking", "--disable-dev-shm-usage", "--mute-audio",
-      "--autoplay-policy=no-user-gesture-required",
-      // A camera and a microphone of its own, so that granted media
-      // permissions give real streams.
-      "--use-fake-device-for-media-stream", profileArgument,
-      "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0", "about:blank"};
-  const pid_t parent = getpid();
-  pid_ = fork();
-  if (pid_ == 0) {
-    // Its own process group, so that ending it reaches its renderers; and it
-    // dies with us should we end without cleaning up.
-    setpgid(0, 0);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) _exit(1);
-    freopen("/dev/null", "w", stdout);
-    freopen((profile_.string() + ".log").c_str(), "w", stderr);
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execvp("chromium", argv.data());
-    _exit(127);
-  }
-  const fs::path portFile = profile_ / "DevToolsActivePort";
-  for (int attempt = 0; attempt < 150; ++attempt) {
-    std::ifstream file(portFile);
-    std::string port, path;
-    if (std::getline(file, port) && std::getline(file, path) && !port.empty() && !path.empty()) {
-      address_ = "ws://127.0.0.1:" + port + path;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  whyNot_ = "Chromium did not open its DevTools port within 15 s";
-}
-
-HeadlessChromium::~HeadlessChromium() {
-  if (pid_ > 0) {
-    kill(-pid_, SIGTERM);
-    int status = 0;
-    for (int attempt = 0; attempt < 50 && waitpid(pid_, &status, WNOHANG) == 0; ++attempt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(-pid_, SIGKILL);
-    waitpid(pid_, &status, WNOHANG);
-  }
-  if (!profile_.empty()) {
-    std::error_code ignored;
-    fs::remove_all(profile_, ignored);
-    fs::remove(profile_.string() + ".log", ignored);
-  }
+std::string WhyNoChromium() {
+  return OnPath("chromium") ? std::string() : "Chromium is not installed (Debian package chromium)";
 }
 
 void InstallChromiumRuntime(const TestApp& app) {
@@ -94,6 +29,60 @@ void InstallChromiumRuntime(const TestApp& app) {
   fs::create_directories(target);
   fs::copy_file(WinBuildDir() / "tests" / "runtime" / "chromium" / "EmbeddedBrowserWebView.dll",
                 target / "EmbeddedBrowserWebView.dll", fs::copy_options::overwrite_existing);
+}
+
+fs::path ChromiumProfile(const std::string& name) { return LocalAppDataDir() / name / "EBWebView"; }
+
+std::vector<int> ListeningPorts(const fs::path& profile) {
+  // The sockets the profile's browser holds, by inode...
+  const std::string profileSwitch = "--user-data-dir=";
+  std::set<std::string> sockets;
+  std::error_code ignored;
+  for (const auto& process : fs::directory_iterator("/proc")) {
+    std::istringstream arguments(ReadFile(process.path() / "cmdline"));
+    bool ofProfile = false;
+    for (std::string argument; std::getline(arguments, argument, '\0') && !ofProfile;) {
+      ofProfile = argument.rfind(profileSwitch, 0) == 0 &&
+                  fs::equivalent(argument.substr(profileSwitch.size()), profile, ignored);
+    }
+    if (!ofProfile) continue;
+    for (const auto& fd : fs::directory_iterator(process.path() / "fd", ignored)) {
+      const std::string target = fs::read_symlink(fd.path(), ignored).string();
+      if (target.rfind("socket:[", 0) == 0) sockets.insert(target.substr(8, target.size() - 9));
+    }
+  }
+  // ...and those of them that listen, with their local ports.
+  std::vector<int> ports;
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    std::istringstream rows(ReadFile(table));
+    std::string row;
+    std::getline(rows, row);
+    while (std::getline(rows, row)) {
+      std::istringstream fields(row);
+      std::string slot, local, remote, state, queues, timer, retransmits, uid, timeouts, inode;
+      fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeouts >> inode;
+      if (state == "0A" && sockets.count(inode)) ports.push_back(std::stoi(local.substr(local.rfind(':') + 1), nullptr, 16));
+    }
+  }
+  return ports;
+}
+
+int LoopbackStatus(int port, const std::string& request) {
+  const int connection = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int status = 0;
+  const std::string text = request + "\r\n\r\n";
+  char answer[64] = {};
+  if (connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 &&
+      send(connection, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size()) &&
+      recv(connection, answer, sizeof(answer) - 1, 0) > 0) {
+    std::sscanf(answer, "HTTP/1.1 %d", &status);
+  }
+  close(connection);
+  return status;
 }
 
 bool CaptureScreen(const fs::path& png) {

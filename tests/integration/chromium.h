@@ -1,38 +1,31 @@
-// A headless Chromium for the runtime backed by a real browser
-// (tests/runtime/chromium): started once for a group of tests with a fresh
-// profile and a loopback DevTools port, and ended with every process it
-// started, also when the test program itself dies.
+// What the tests of the runtime backed by a real browser
+// (tests/runtime/chromium) need beyond the harness: the runtime itself, a
+// look at the screen, and a look at the browser it started for a profile.
 #pragma once
 
 #include <string>
-#include <sys/types.h>
+#include <vector>
 
 #include "harness.h"
 
 namespace kiln::testing {
 
-class HeadlessChromium {
- public:
-  // Starts Chromium; available() tells whether it came up and why not.
-  HeadlessChromium();
-  ~HeadlessChromium();
-  HeadlessChromium(const HeadlessChromium&) = delete;
-  HeadlessChromium& operator=(const HeadlessChromium&) = delete;
-
-  bool available() const { return !address_.empty(); }
-  const std::string& whyNot() const { return whyNot_; }
-  // "ws://127.0.0.1:PORT/devtools/browser/ID", for KILN_BROWSER_DEVTOOLS.
-  const std::string& address() const { return address_; }
-
- private:
-  pid_t pid_ = 0;
-  fs::path profile_;
-  std::string address_;
-  std::string whyNot_;
-};
+// Why these tests cannot run here, or empty when Chromium is installed.
+std::string WhyNoChromium();
 
 // Puts the Chromium-backed runtime into <app>\webview2 as a fixed runtime.
 void InstallChromiumRuntime(const TestApp& app);
+
+// The browser profile the runtime keeps for the app named name, in the user
+// data folder Kiln gives it.
+fs::path ChromiumProfile(const std::string& name);
+
+// The TCP ports on which a running browser of that profile listens.
+std::vector<int> ListeningPorts(const fs::path& profile);
+
+// The status code a loopback server answers the request with (a request
+// line and its headers), or 0 when there is no answer.
+int LoopbackStatus(int port, const std::string& request);
 
 // The screen of the test display as a PNG, and one pixel of it as r, g, b.
 bool CaptureScreen(const fs::path& png);

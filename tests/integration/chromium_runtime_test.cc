@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -20,25 +21,31 @@ namespace {
 
 class ChromiumRuntimeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { chromium_ = new HeadlessChromium(); }
-  static void TearDownTestSuite() {
-    delete chromium_;
-    chromium_ = nullptr;
+  void SetUp() override {
+    const std::string whyNot = WhyNoChromium();
+    if (!whyNot.empty()) GTEST_SKIP() << "no browser for these tests: " << whyNot;
   }
 
-  void SetUp() override {
-    if (!chromium_->available()) GTEST_SKIP() << "no browser for these tests: " << chromium_->whyNot();
+  // The package.json of a test app: fixed mode, with the runtime's camera
+  // and microphone of its own, so that granted media permissions give real
+  // streams.
+  static json PackageJson(const std::string& name) {
+    return {{"name", "kiln-chromium-" + name},
+            {"main", "index.html"},
+            {"chromium-args", "--use-fake-device-for-media-stream"},
+            {"window", {{"title", "Chromium test"}, {"width", 800}, {"height", 600}, {"resizable", true}}},
+            {"settings", {{"distribution-mode", "fixed"}, {"content-mode", "bundle"}}}};
   }
 
   // An app folder with the Chromium runtime as its fixed runtime and the
-  // given files in www.
+  // given files in www, whose browser profile starts empty.
   std::unique_ptr<TestApp> MakeApp(const std::string& name,
-                                   const std::vector<std::pair<std::string, std::string>>& files) {
+                                   const std::vector<std::pair<std::string, std::string>>& files,
+                                   const json& package = json()) {
     auto app = std::make_unique<TestApp>("chromium-" + name);
-    app->WritePackageJson(R"({"name": "kiln-chromium-)" + name +
-                          R"(", "main": "index.html",
-        "window": {"title": "Chromium test", "width": 800, "height": 600, "resizable": true},
-        "settings": {"distribution-mode": "fixed", "content-mode": "bundle"}})");
+    const json written = package.is_null() ? PackageJson(name) : package;
+    app->WritePackageJson(written.dump());
+    fs::remove_all(LocalAppDataDir() / written["name"].get<std::string>());
     InstallChromiumRuntime(*app);
     for (const auto& [path, bytes] : files) app->WriteFile("www/" + path, bytes);
     return app;
@@ -47,7 +54,6 @@ class ChromiumRuntimeTest : public ::testing::Test {
   StandInRun Run(const TestApp& app, const json& steps, int timeoutMs = 30000) {
     RunOptions options;
     options.timeoutMs = timeoutMs;
-    options.environment.emplace_back("KILN_BROWSER_DEVTOOLS", chromium_->address());
     return RunWithStandIn(app, {{"steps", steps}}, options);
   }
 
@@ -63,24 +69,33 @@ class ChromiumRuntimeTest : public ::testing::Test {
     return reports;
   }
 
-  // Runs the steps and takes a picture of the screen once the snapshot
-  // labelled label is in the transcript: while the window is up, as long as
-  // the steps wait a little after that snapshot.
-  StandInRun RunTakingScreen(const TestApp& app, const json& steps, const std::string& label,
-                             const fs::path& screen) {
+  // Runs the steps and, once the snapshot labelled label is in the
+  // transcript, calls look with the transcript so far: while the window is
+  // up, as long as the steps wait a little after that snapshot.
+  StandInRun RunLooking(const TestApp& app, const json& steps, const std::string& label,
+                        const std::function<void(const std::vector<json>&)>& look) {
     auto running = std::async(std::launch::async, [&] { return Run(app, steps); });
-    bool captured = false;
-    for (int attempt = 0; attempt < 600 && !captured; ++attempt) {
+    bool looked = false;
+    for (int attempt = 0; attempt < 600 && !looked; ++attempt) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      for (const json& line : ReadJsonLines(app.Path("transcript.jsonl"))) {
-        if (!captured && line.value("event", "") == "snapshot" && line.value("label", "") == label) {
-          captured = CaptureScreen(screen);
+      const std::vector<json> transcript = ReadJsonLines(app.Path("transcript.jsonl"));
+      for (const json& line : transcript) {
+        if (!looked && line.value("event", "") == "snapshot" && line.value("label", "") == label) {
+          look(transcript);
+          looked = true;
         }
       }
     }
     StandInRun run = running.get();
-    EXPECT_TRUE(captured) << "the screen was taken while the window was up";
+    EXPECT_TRUE(looked) << "the snapshot " << label << " was taken";
     return run;
+  }
+
+  StandInRun RunTakingScreen(const TestApp& app, const json& steps, const std::string& label,
+                             const fs::path& screen) {
+    return RunLooking(app, steps, label, [&](const std::vector<json>&) {
+      EXPECT_TRUE(CaptureScreen(screen)) << "the screen was taken while the window was up";
+    });
   }
 
   struct Pixel {
@@ -111,10 +126,7 @@ class ChromiumRuntimeTest : public ::testing::Test {
     return json();
   }
 
-  static HeadlessChromium* chromium_;
 };
-
-HeadlessChromium* ChromiumRuntimeTest::chromium_ = nullptr;
 
 // The page drives the round trips itself, each on seeing the last one's
 // effect on its own size.
@@ -271,6 +283,114 @@ TEST_F(ChromiumRuntimeTest, KilnGrantsWhatThePageAsksPermissionFor) {
   EXPECT_EQ(reports[0], json::parse(R"({"notification": "granted", "tracks": ["audio", "video"],
       "again": "granted", "camera": "granted", "geolocation": "prompt"})"))
       << "the grants reached the browser";
+}
+
+// Reports what an earlier run saved in localStorage, IndexedDB and a
+// cookie, then saves all three.
+constexpr char kSavesPage[] = R"(<!doctype html>
+<html><head><meta charset="utf-8"><title>Saves</title></head><body>
+<script>
+const settled = (request) => new Promise((resolve, reject) => {
+  request.onsuccess = () => resolve(request.result);
+  request.onerror = () => reject(request.error);
+});
+(async () => {
+  const opening = indexedDB.open('saves', 1);
+  opening.onupgradeneeded = () => opening.result.createObjectStore('slots');
+  const db = await settled(opening);
+  const found = {
+    local: localStorage.getItem('level'),
+    indexed: (await settled(db.transaction('slots').objectStore('slots').get('best'))) ?? null,
+    cookie: document.cookie,
+  };
+  localStorage.setItem('level', '7');
+  const writing = db.transaction('slots', 'readwrite');
+  writing.objectStore('slots').put(4200, 'best');
+  await new Promise((resolve) => (writing.oncomplete = resolve));
+  document.cookie = 'seen=yes; max-age=3600';
+  chrome.webview.postMessage(found);
+})();
+</script></body></html>)";
+
+TEST_F(ChromiumRuntimeTest, SavesSurviveARestartOfTheAppAndNoOtherAppSeesThem) {
+  const json steps = {Step("await", {{"event", "message"}}), Step("end")};
+  auto app = MakeApp("saves", {{"index.html", kSavesPage}});
+  const StandInRun first = Run(*app, steps);
+  const StandInRun again = Run(*app, steps);
+  auto other = MakeApp("other-saves", {{"index.html", kSavesPage}});
+  const StandInRun elsewhere = Run(*other, steps);
+  for (const StandInRun* run : {&first, &again, &elsewhere}) {
+    ExpectCleanRun(*run);
+    EXPECT_EQ(run->run.ExitCode(), 0);
+  }
+
+  const json nothing = {{"local", nullptr}, {"indexed", nullptr}, {"cookie", ""}};
+  EXPECT_EQ(PageReports(first), std::vector<json>{nothing}) << "a new app starts with nothing saved";
+  EXPECT_EQ(PageReports(again),
+            std::vector<json>{json::parse(R"({"local": "7", "indexed": 4200, "cookie": "seen=yes"})")})
+      << "the same app, started again, finds what it saved";
+  EXPECT_EQ(PageReports(elsewhere), std::vector<json>{nothing}) << "another app sees none of it";
+  EXPECT_TRUE(fs::is_directory(ChromiumProfile("kiln-chromium-saves") / "Default"))
+      << "the profile lives in the user data folder Kiln named";
+}
+
+constexpr char kInspectedPage[] =
+    "<!doctype html><title>Inspected</title><script>chrome.webview.postMessage('up')</script>";
+
+// What an inspector does with the printed address, while the app runs.
+struct Inspection {
+  std::string address;
+  int frontend = 0;  // the status of the inspector page
+  int attach = 0;    // the status of its connection to the app's page
+  std::vector<int> ports{-1};  // what the app's browser listens on
+};
+
+TEST_F(ChromiumRuntimeTest, DevToolsAreOpenToInspectorsOnlyWhenTheAppAllowsThem) {
+  const json steps = {Step("await", {{"event", "message"}}), Step("snapshot", {{"label", "up"}}),
+                      Step("wait", {{"ms", 1000}}), Step("end")};
+  const auto inspect = [&](const TestApp& app, const std::string& name, Inspection& inspection) {
+    return RunLooking(app, steps, "up", [&](const std::vector<json>& transcript) {
+      inspection.ports = ListeningPorts(ChromiumProfile(name));
+      for (const json& line : transcript) {
+        if (line.value("event", "") == "devtools") inspection.address = line["address"];
+      }
+      int port = 0;
+      const size_t page = inspection.address.find("/devtools/page/");
+      if (std::sscanf(inspection.address.c_str(), "http://127.0.0.1:%d/", &port) != 1 ||
+          page == std::string::npos) {
+        return;
+      }
+      const std::string host = "Host: 127.0.0.1:" + std::to_string(port);
+      inspection.frontend = LoopbackStatus(port, "GET /devtools/inspector.html HTTP/1.1\r\n" + host);
+      // As the inspector page connects: from the origin it was served from.
+      inspection.attach = LoopbackStatus(
+          port, "GET " + inspection.address.substr(page) + " HTTP/1.1\r\n" + host +
+                    "\r\nOrigin: http://127.0.0.1:" + std::to_string(port) +
+                    "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                    "Sec-WebSocket-Key: a2lsbi1pbnNwZWN0b3I9PQ==\r\nSec-WebSocket-Version: 13");
+    });
+  };
+
+  auto allowing = MakeApp("devtools", {{"index.html", kInspectedPage}});
+  Inspection allowed;
+  const StandInRun allowedRun = inspect(*allowing, "kiln-chromium-devtools", allowed);
+  ExpectCleanRun(allowedRun);
+  EXPECT_EQ(allowedRun.Events("devtools").size(), 1u) << "the address is given once";
+  EXPECT_EQ(allowed.address.rfind("http://127.0.0.1:", 0), 0u) << allowed.address;
+  EXPECT_EQ(allowed.frontend, 200) << "a desktop Chromium opens the inspector there";
+  EXPECT_EQ(allowed.attach, 101) << "and the inspector attaches to the app's page";
+  ASSERT_EQ(allowed.ports.size(), 1u);
+  EXPECT_NE(allowed.address.find(":" + std::to_string(allowed.ports[0]) + "/"), std::string::npos)
+      << "the one port the browser listens on is the one given";
+
+  json package = PackageJson("no-devtools");
+  package["settings"]["enable-devtools"] = false;
+  auto refusing = MakeApp("no-devtools", {{"index.html", kInspectedPage}}, package);
+  Inspection refused;
+  const StandInRun refusedRun = inspect(*refusing, "kiln-chromium-no-devtools", refused);
+  ExpectCleanRun(refusedRun);
+  EXPECT_TRUE(refusedRun.Events("devtools").empty()) << "no address is given";
+  EXPECT_EQ(refused.ports, std::vector<int>{}) << "the browser listens on no port anyone could attach to";
 }
 
 // Reports its layout size and scale, then where a click landed.
@@ -681,8 +801,7 @@ TEST_F(ChromiumRuntimeTest, TheHelloExampleRunsWithItsExtension) {
   const fs::path example = fs::path(KILN_SOURCE_DIR) / "examples" / "hello";
   json package = json::parse(ReadFile(example / "package.json"));
   package["settings"]["distribution-mode"] = "fixed";
-  auto app = MakeApp("hello", {});
-  app->WritePackageJson(package.dump());
+  auto app = MakeApp("hello", {}, package);
   for (const auto& entry : fs::directory_iterator(example / "www")) {
     app->CopyFrom(entry.path(), "www/" + entry.path().filename().string());
   }

@@ -121,7 +121,7 @@ HRESULT Environment::CreateCoreWebView2Controller(
   const auto completed =
       ComRef<ICoreWebView2CreateCoreWebView2ControllerCompletedHandler>::Share(handler);
   const bool offersWebView2 = scenario.webView2;
-  PageDriver* page = NewPageDriver().release();
+  PageDriver* page = NewPageDriver(browserOptions_).release();
   page->Open(parentWindow, [page, parentWindow, offersWebView2, completed](bool ready) {
     // Completion is reported from the loop, never from inside the call.
     Post([page, parentWindow, offersWebView2, completed, ready] {
@@ -158,12 +158,13 @@ HRESULT Environment::get_BrowserVersionString(LPWSTR* versionInfo) {
   return S_OK;
 }
 
-HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
+HRESULT CreateEnvironment(BrowserOptions browserOptions,
+                          ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler) {
   if (const auto ended = EndCreation(TheScenario().environment, handler)) return *ended;
   const auto completed =
       ComRef<ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler>::Share(handler);
-  Post([completed] {
-    auto environment = ComRef<Environment>::Adopt(new Environment());
+  Post([completed, browserOptions = std::move(browserOptions)] {
+    auto environment = ComRef<Environment>::Adopt(new Environment(browserOptions));
     CallKiln("environment completion", completed.Get(), S_OK,
              static_cast<ICoreWebView2Environment*>(environment.Get()));
   });

@@ -42,7 +42,7 @@ class Controller final
 class Environment final
     : public ComObject<Unimplemented<ICoreWebView2Environment>, ICoreWebView2Environment> {
  public:
-  Environment() = default;
+  explicit Environment(BrowserOptions browserOptions) : browserOptions_(std::move(browserOptions)) {}
   ~Environment() override;
 
   HRESULT STDMETHODCALLTYPE CreateCoreWebView2Controller(
@@ -51,6 +51,9 @@ class Environment final
                                                       LPCWSTR reasonPhrase, LPCWSTR headers,
                                                       ICoreWebView2WebResourceResponse** response) override;
   HRESULT STDMETHODCALLTYPE get_BrowserVersionString(LPWSTR* versionInfo) override;
+
+ private:
+  BrowserOptions browserOptions_;
 };
 
 // The product version this stand-in claims, also in its version resource.
@@ -58,6 +61,7 @@ inline constexpr wchar_t kStandInVersion[] = L"120.0.2210.91";
 
 // Starts creating the environment, as the scenario's "environment" outcome
 // asks, and reports it to the handler.
-HRESULT CreateEnvironment(ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
+HRESULT CreateEnvironment(BrowserOptions browserOptions,
+                          ICoreWebView2CreateCoreWebView2EnvironmentCompletedHandler* handler);
 
 }  // namespace standin

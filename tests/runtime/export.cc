@@ -56,13 +56,17 @@ extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE CreateWebViewEnvironm
   OpenTranscript();
   LoadScenario();
   StartPlayer();
+  const json options = DescribeOptions(environmentOptions);
   Record({{"event", "create-environment"},
           {"flag", (flag & 0xFF) != 0},
           {"runtimeType", runtimeType},
           {"module", ModulePath()},
           {"userDataFolder", userDataFolder ? json(Utf8(userDataFolder)) : json(nullptr)},
-          {"options", DescribeOptions(environmentOptions)}});
-  return CreateEnvironment(environmentCreatedHandler);
+          {"options", options}});
+  const json arguments = options.is_object() ? options.value("additionalBrowserArguments", json()) : json();
+  BrowserOptions browserOptions{userDataFolder ? userDataFolder : L"",
+                                Wide(arguments.is_string() ? arguments.get<std::string>() : std::string())};
+  return CreateEnvironment(std::move(browserOptions), environmentCreatedHandler);
 }
 
 extern "C" __declspec(dllexport) HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }

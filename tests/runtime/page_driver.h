@@ -14,6 +14,13 @@ namespace standin {
 
 class WebView;
 
+// What Kiln gave the runtime for its browser when creating the environment.
+struct BrowserOptions {
+  std::wstring userDataFolder;
+  // The additional browser arguments, as a command line.
+  std::wstring arguments;
+};
+
 class PageDriver {
  public:
   PageDriver() = default;
@@ -53,6 +60,6 @@ class PageDriver {
 };
 
 // The page of each new controller. Each runtime links one definition.
-std::unique_ptr<PageDriver> NewPageDriver();
+std::unique_ptr<PageDriver> NewPageDriver(const BrowserOptions& options);
 
 }  // namespace standin

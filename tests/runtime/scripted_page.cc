@@ -3,6 +3,6 @@
 
 namespace standin {
 
-std::unique_ptr<PageDriver> NewPageDriver() { return std::make_unique<PageDriver>(); }
+std::unique_ptr<PageDriver> NewPageDriver(const BrowserOptions&) { return std::make_unique<PageDriver>(); }
 
 }  // namespace standin

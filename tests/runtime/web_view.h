@@ -37,6 +37,8 @@ class Settings final : public ComObject<Unimplemented<ICoreWebView2Settings>, IC
   HRESULT STDMETHODCALLTYPE get_IsBuiltInErrorPageEnabled(BOOL* value) override;
   HRESULT STDMETHODCALLTYPE put_IsBuiltInErrorPageEnabled(BOOL value) override;
 
+  bool devToolsEnabled() const { return areDevToolsEnabled_ != FALSE; }
+
  private:
   // WebView2's defaults: everything on.
   BOOL isScriptEnabled_ = TRUE;
@@ -103,6 +105,7 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   // The page the controller attached, or the stand-in's own while none is.
   PageDriver& page() { return page_ ? *page_ : standInPage_; }
   void SetPage(PageDriver* page) { page_ = page; }
+  const Settings& settings() const { return *settings_.Get(); }
   void SetSource(const std::wstring& uri) { source_ = uri; }
   const std::vector<std::pair<std::wstring, int>>& filters() const { return filters_; }
   // A GET request answered at once, for steps that make many: the response

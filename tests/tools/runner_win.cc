@@ -21,12 +21,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "../common/command_line_win.h"
 #include "../common/json_rect_win.h"
 #include "common/text_win.h"
 
 namespace {
 
 using kiln::testing::JsonRect;
+using kiln::testing::QuoteArgument;
 
 using nlohmann::json;
 using kiln::WideToUtf8;
@@ -48,16 +50,6 @@ void Record(json event) {
   event["ms"] = GetTickCount() - g_startTick;
   fprintf(g_out, "%s\n", event.dump().c_str());
   fflush(g_out);
-}
-
-std::wstring QuoteArgument(const std::wstring& argument) {
-  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"";
-  for (wchar_t c : argument) {
-    if (c == L'"') quoted += L'\\';
-    quoted += c;
-  }
-  return quoted + L"\"";
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {

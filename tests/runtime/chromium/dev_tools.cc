@@ -1,3 +1,5 @@
+#include <winsock2.h>
+
 #include "dev_tools.h"
 
 namespace standin {
@@ -13,7 +15,7 @@ const std::string kClosedMark;
 
 DevTools::~DevTools() { Close(); }
 
-bool DevTools::Connect(const std::string& address, Listener listener, std::string& error) {
+bool DevTools::Connect(std::uintptr_t connection, Listener listener, std::string& error) {
   WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = WindowProc;
@@ -23,19 +25,21 @@ bool DevTools::Connect(const std::string& address, Listener listener, std::strin
   window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             windowClass.hInstance, nullptr);
   if (!window_) {
+    closesocket(connection);
     error = "cannot create the DevTools message window";
     return false;
   }
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   listener_ = std::move(listener);
   const HWND window = window_;
-  return socket_.Open(address, [this, window](std::string message, bool closed) {
+  pipe_.Open(connection, [this, window](std::string message, bool closed) {
     {
       std::lock_guard<std::mutex> lock(incomingLock_);
       incoming_.push_back(closed ? kClosedMark : std::move(message));
     }
     PostMessageW(window, kIncoming, 0, 0);
-  }, error);
+  });
+  return true;
 }
 
 void DevTools::Send(const std::string& method, json params, const std::string& sessionId,
@@ -44,13 +48,13 @@ void DevTools::Send(const std::string& method, json params, const std::string& s
   json message = {{"id", id}, {"method", method}, {"params", std::move(params)}};
   if (!sessionId.empty()) message["sessionId"] = sessionId;
   if (reply) replies_[id] = std::move(reply);
-  if (!socket_.Send(message.dump(-1, ' ', false, json::error_handler_t::replace))) {
+  if (!pipe_.Send(message.dump(-1, ' ', false, json::error_handler_t::replace))) {
     replies_.erase(id);
   }
 }
 
 void DevTools::Close() {
-  socket_.Close();
+  pipe_.Close();
   if (window_) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);

@@ -1,10 +1,11 @@
-// A DevTools protocol connection whose replies and events arrive on the
-// thread that opened it (Kiln's UI thread), through a hidden window, as
-// WebView2 raises its events.
+// A DevTools protocol connection to the profile's browser whose replies and
+// events arrive on the thread that opened it (Kiln's UI thread), through a
+// hidden window, as WebView2 raises its events.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -13,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "web_socket.h"
+#include "browser_pipe.h"
 
 namespace standin {
 
@@ -31,9 +32,12 @@ class DevTools {
   DevTools(const DevTools&) = delete;
   DevTools& operator=(const DevTools&) = delete;
 
-  bool Connect(const std::string& address, Listener listener, std::string& error);
+  // Takes the browser's connection (browser_process.h), closing it on failure.
+  bool Connect(std::uintptr_t connection, Listener listener, std::string& error);
   void Send(const std::string& method, json params = json::object(),
             const std::string& sessionId = std::string(), Reply reply = nullptr);
+  // Waits, blocking this thread, until the browser has exited.
+  bool WaitForBrowserExit(DWORD timeoutMs) { return pipe_.WaitUntilClosed(timeoutMs); }
   void Close();
 
  private:
@@ -41,7 +45,7 @@ class DevTools {
   void Deliver();
   void Dispatch(const std::string& text);
 
-  WebSocket socket_;
+  BrowserPipe pipe_;
   HWND window_ = nullptr;
   Listener listener_;
   std::mutex incomingLock_;

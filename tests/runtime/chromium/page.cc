@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "base64.h"
+#include "browser_process.h"
 #include "page_script.h"
+#include "player.h"
 #include "scenario.h"
 #include "transcript.h"
 
@@ -78,105 +80,145 @@ int PermissionKindOf(const std::string& name) {
   return found == kinds.end() ? COREWEBVIEW2_PERMISSION_KIND_UNKNOWN_PERMISSION : found->second;
 }
 
-// The browser's DevTools address, "ws://127.0.0.1:PORT/devtools/browser/ID".
-std::string DevToolsAddress() {
-  const wchar_t* value = _wgetenv(L"KILN_BROWSER_DEVTOOLS");
-  return value ? Utf8(value) : std::string();
-}
+// How long Kiln's process waits at the end for the browser to save the
+// profile and exit.
+constexpr DWORD kBrowserExitMs = 10000;
 
 }  // namespace
 
-std::unique_ptr<PageDriver> NewPageDriver() { return std::make_unique<Page>(); }
+std::unique_ptr<PageDriver> NewPageDriver(const BrowserOptions& options) {
+  return std::make_unique<Page>(options);
+}
 
 Page::~Page() { Close(); }
 
 void Page::Open(HWND parent, std::function<void(bool ready)> ready) {
-  std::string error;
-  const bool connected = devTools_.Connect(
-      DevToolsAddress(),
-      [this](const std::string& method, const json& params, const std::string& sessionId) {
-        OnEvent(method, params, sessionId);
-      },
-      error);
   // A frame counts as painted once the user can see it: until Kiln shows
   // the web view, clicks on its area reach Kiln's window, not the page.
   const auto input = [this](const char* method, json params) { Send(method, std::move(params)); };
-  if (!connected || !view_.Create(parent, input, [] { NoteEvent("frame"); })) {
-    Record({{"event", "error"}, {"text", "no browser: " + (connected ? "no view window" : error)}});
+  if (!view_.Create(parent, input, [] { NoteEvent("frame"); })) {
+    Record({{"event", "error"}, {"text", "no view window"}});
     ready(false);
     return;
   }
-  const auto failed = [ready](const char* step, const json& error) {
-    Record({{"event", "error"}, {"text", std::string("browser refused ") + step + ": " + error.dump()}});
-    ready(false);
-  };
+  ready(true);
+}
+
+// A browser opens a DevTools port only as it starts, so it starts once Kiln
+// has put the settings and navigates; until the page is ready, what Kiln
+// asks of it waits in the queue.
+void Page::StartBrowser() {
+  browser_ = Browser::Starting;
+  BrowserStart start;
+  start.profileFolder = ProfileFolder(options_.userDataFolder);
+  start.arguments = options_.arguments;
+  start.devToolsPort = devToolsPort_ = webView() && webView()->settings().devToolsEnabled();
+  std::string error;
+  const std::uintptr_t connection = standin::StartBrowser(start, error);
+  const bool connected =
+      connection != kNoConnection &&
+      devTools_.Connect(connection,
+                        [this](const std::string& method, const json& params, const std::string& sessionId) {
+                          OnEvent(method, params, sessionId);
+                        },
+                        error);
+  if (!connected) return Fail("no browser: " + error);
   devTools_.Send("Target.setDiscoverTargets", {{"discover", true}});
-  devTools_.Send("Target.createBrowserContext", {{"disposeOnDetach", true}}, "",
-                 [this, ready, failed](const json& result, const json* error) {
-    if (error) return failed("a browser context", *error);
-    contextId_ = Text(result, "browserContextId");
-    devTools_.Send("Target.createTarget",
-                   {{"url", "about:blank"}, {"browserContextId", contextId_}}, "",
-                   [this, ready, failed](const json& result, const json* error) {
-      if (error) return failed("a page", *error);
-      targetId_ = Text(result, "targetId");
-      devTools_.Send("Target.attachToTarget", {{"targetId", targetId_}, {"flatten", true}}, "",
-                     [this, ready, failed](const json& result, const json* error) {
-        if (error) return failed("to attach", *error);
-        sessionId_ = Text(result, "sessionId");
-        // One after the other: the page's agents take commands sent at once
-        // after attaching less reliably than DevTools' own clients send them.
-        auto steps = std::make_shared<std::vector<std::pair<std::string, json>>>(
-            std::vector<std::pair<std::string, json>>{
-                {"Page.enable", json::object()},
-                {"Runtime.enable", json::object()},
-                {"Runtime.addBinding", {{"name", kBindingName}}},
-                {"Page.addScriptToEvaluateOnNewDocument", {{"source", kPageScript}}},
-                {"Fetch.enable", FetchPatterns()},
-                {"Page.startScreencast", {{"format", "jpeg"}, {"quality", 90}, {"everyNthFrame", 1}}}});
-        RunInOrder(steps, 0, ready);
-      });
+  devTools_.Send("Target.createTarget", {{"url", "about:blank"}}, "",
+                 [this](const json& result, const json* error) {
+    if (error) return Fail("the browser refused a page: " + error->dump());
+    targetId_ = Text(result, "targetId");
+    devTools_.Send("Target.attachToTarget", {{"targetId", targetId_}, {"flatten", true}}, "",
+                   [this](const json& result, const json* error) {
+      if (error) return Fail("the browser refused to attach: " + error->dump());
+      sessionId_ = Text(result, "sessionId");
+      // One after the other: the page's agents take commands sent at once
+      // after attaching less reliably than DevTools' own clients send them.
+      auto steps = std::make_shared<std::vector<std::pair<std::string, json>>>(
+          std::vector<std::pair<std::string, json>>{
+              {"Page.enable", json::object()},
+              {"Runtime.enable", json::object()},
+              {"Runtime.addBinding", {{"name", kBindingName}}},
+              {"Page.addScriptToEvaluateOnNewDocument", {{"source", kPageScript}}},
+              {"Fetch.enable", FetchPatterns()},
+              {"Page.startScreencast", {{"format", "jpeg"}, {"quality", 90}, {"everyNthFrame", 1}}}});
+      RunInOrder(steps, 0);
     });
   });
 }
 
-void Page::RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps,
-                      size_t index, std::function<void(bool)> ready) {
-  if (index == steps->size()) {
-    ready(true);
+void Page::RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps, size_t index) {
+  if (index == steps->size()) return OnReady();
+  const std::string method = (*steps)[index].first;
+  devTools_.Send(method, (*steps)[index].second, sessionId_,
+                 [this, steps, index, method](const json&, const json* error) {
+                   if (error) return Fail("the browser refused " + method + ": " + error->dump());
+                   RunInOrder(steps, index + 1);
+                 });
+}
+
+void Page::OnReady() {
+  browser_ = Browser::Ready;
+  std::vector<Command> queued = std::move(queued_);
+  queued_.clear();
+  for (Command& command : queued) Send(command.method, std::move(command.params), std::move(command.reply));
+  if (devToolsPort_) ReportDevToolsAddress();
+}
+
+void Page::ReportDevToolsAddress() {
+  const int port = DevToolsPort(ProfileFolder(options_.userDataFolder));
+  if (port <= 0) {
+    Record({{"event", "error"}, {"text", "the browser named no DevTools port"}});
     return;
   }
-  const std::string method = (*steps)[index].first;
-  Send(method, (*steps)[index].second,
-       [this, steps, index, ready, method](const json&, const json* error) {
-         if (error) {
-           Record({{"event", "error"}, {"text", "browser refused " + method + ": " + error->dump()}});
-           ready(false);
-           return;
-         }
-         RunInOrder(steps, index + 1, ready);
-       });
+  // The inspector the browser serves itself: any desktop Chromium opens it,
+  // and the browser takes its connection as one from its own origin.
+  const std::string host = "127.0.0.1:" + std::to_string(port);
+  Record({{"event", "devtools"},
+          {"address", "http://" + host + "/devtools/inspector.html?ws=" + host + "/devtools/page/" + targetId_}});
+}
+
+// Without a browser the window would stay hidden for good: the app is
+// asked to close, from the loop rather than inside a call of Kiln's. What
+// fails after that follows from the first failure.
+void Page::Fail(const std::string& why) {
+  if (browser_ == Browser::Gone) return;
+  Record({{"event", "error"}, {"text", why}});
+  browser_ = Browser::Gone;
+  queued_.clear();
+  Post([] {
+    if (WebView* webView = WebView::Current()) webView->RequestClose();
+  });
 }
 
 void Page::Close() {
   PageDriver::Close();
   if (closing_) return;
   closing_ = true;
-  // Disposing of the context closes the page; the browser does the same by
-  // itself when the connection drops.
-  if (!contextId_.empty()) devTools_.Send("Target.disposeBrowserContext", {{"browserContextId", contextId_}});
+  queued_.clear();
+  if (browser_ != Browser::NotStarted) {
+    // Closing the browser saves the profile; Kiln's process must not end
+    // before it has.
+    devTools_.Send("Browser.close");
+    if (!devTools_.WaitForBrowserExit(kBrowserExitMs)) {
+      Record({{"event", "error"}, {"text", "the browser did not exit in time"}});
+    }
+  }
   devTools_.Close();
 }
 
 void Page::Send(const std::string& method, json params, DevTools::Reply reply) {
-  if (sessionId_.empty()) return;
   if (!reply) {
     // A refused command is worth knowing about even when nobody waits for it.
     reply = [method](const json&, const json* error) {
       if (error) Record({{"event", "error"}, {"text", method + " refused: " + error->dump()}});
     };
   }
-  devTools_.Send(method, std::move(params), sessionId_, std::move(reply));
+  if (browser_ == Browser::Ready) {
+    devTools_.Send(method, std::move(params), sessionId_, std::move(reply));
+  } else if (browser_ != Browser::Gone && !closing_) {
+    queued_.push_back({method, std::move(params), std::move(reply)});
+  }
 }
 
 void Page::SetBounds(const RECT& bounds) {
@@ -197,7 +239,10 @@ void Page::SetVisible(bool visible) { view_.SetVisible(visible); }
 
 void Page::Focus() { view_.Focus(); }
 
-void Page::Navigate(const std::wstring& uri) { Send("Page.navigate", {{"url", Utf8(uri)}}); }
+void Page::Navigate(const std::wstring& uri) {
+  if (browser_ == Browser::NotStarted) StartBrowser();
+  Send("Page.navigate", {{"url", Utf8(uri)}});
+}
 
 void Page::PostJson(const std::string& text) {
   // The text travels as a string literal and is parsed in the page, so no
@@ -248,7 +293,7 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     return;
   }
   if (method == "closed") {
-    if (!closing_) Record({{"event", "error"}, {"text", "the browser closed the connection"}});
+    if (!closing_) Fail("the browser closed the connection");
     return;
   }
   if (method == "Target.targetCreated") {
@@ -298,7 +343,10 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     const json details = params.value("exceptionDetails", json::object());
     const json exception = details.value("exception", json::object());
     Record({{"event", "page-error"},
-            {"text", Text(details, "text") + " " + Text(exception, "description")}});
+            {"text", Text(details, "text") + " " + Text(exception, "description")},
+            {"url", Text(details, "url")},
+            {"line", details.value("lineNumber", 0) + 1},
+            {"column", details.value("columnNumber", 0) + 1}});
   }
 }
 
@@ -402,8 +450,7 @@ void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
         devTools_.Send("Browser.setPermission",
                        {{"permission", {{"name", name}}},
                         {"setting", setting},
-                        {"origin", Text(*report, "origin")},
-                        {"browserContextId", contextId_}},
+                        {"origin", Text(*report, "origin")}},
                        "", [this, report, index, name](const json&, const json* error) {
                          if (error) {
                            Record({{"event", "error"},

@@ -1,7 +1,8 @@
-// The browser's side of the web view: one page of a headless Chromium, in a
-// browser context of its own, driven over DevTools. It delivers Kiln's
-// answers to the page's requests, raises the web view's events from what
-// the page does, and shows the page in Kiln's window.
+// The browser's side of the web view: one page of a headless Chromium that
+// keeps the profile of Kiln's user data folder (browser_process.h), driven
+// over DevTools. It delivers Kiln's answers to the page's requests, raises
+// the web view's events from what the page does, and shows the page in
+// Kiln's window.
 #pragma once
 
 #include <windows.h>
@@ -21,11 +22,10 @@ namespace standin {
 
 class Page final : public PageDriver {
  public:
-  Page() = default;
+  explicit Page(BrowserOptions options) : options_(std::move(options)) {}
   ~Page() override;
 
-  // Connects to the browser at the DevTools address that whoever started it
-  // gave in KILN_BROWSER_DEVTOOLS, and opens the page.
+  // Opens the view in Kiln's window; the browser starts on the first navigation.
   void Open(HWND parent, std::function<void(bool ready)> ready) override;
   bool LoadsByItself() const override { return true; }
   void Close() override;
@@ -42,10 +42,20 @@ class Page final : public PageDriver {
  private:
   using json = nlohmann::json;
 
+  enum class Browser { NotStarted, Starting, Ready, Gone };
+  struct Command {
+    std::string method;
+    json params;
+    DevTools::Reply reply;
+  };
+
+  // Sends a command to the page, or queues it until the page is ready.
   void Send(const std::string& method, json params = json::object(),
             DevTools::Reply reply = nullptr);
-  void RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps, size_t index,
-                  std::function<void(bool)> ready);
+  void StartBrowser();
+  void RunInOrder(std::shared_ptr<std::vector<std::pair<std::string, json>>> steps, size_t index);
+  void OnReady();
+  void Fail(const std::string& why);
   json FetchPatterns() const;
   void OnEvent(const std::string& method, const json& params, const std::string& sessionId);
   void OnRequestPaused(const json& params);
@@ -55,10 +65,14 @@ class Page final : public PageDriver {
   void OnPermissionAsked(const json& report);
   void DecideInTurn(std::shared_ptr<const json> report, size_t index);
   void OnFrame(const json& params);
+  void ReportDevToolsAddress();
 
+  BrowserOptions options_;
+  bool devToolsPort_ = false;
+  Browser browser_ = Browser::NotStarted;
+  std::vector<Command> queued_;
   DevTools devTools_;
   ViewWindow view_;
-  std::string contextId_;
   std::string targetId_;
   std::string sessionId_;
   RECT bounds_ = {};
