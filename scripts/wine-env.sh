@@ -9,6 +9,8 @@
 #   kiln_wine_stop    ends both again
 # Exports KILN_WIN_PRESET and KILN_WIN_BUILD (the Windows build to run) and
 # KILN_RUNTIME_ARCH (the folder under EBWebView a runtime goes in for it).
+# With KILN_DESKTOP set, windows open on the user's own display (DISPLAY) in a
+# prefix of their own, where the desktop's window manager manages them.
 
 KILN_ROOT=${KILN_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 source "$KILN_ROOT/scripts/machine.sh"
@@ -16,7 +18,7 @@ export KILN_WIN_PRESET
 KILN_WIN_PRESET=$(kiln_test_preset)
 export KILN_WIN_BUILD=$KILN_ROOT/build/$KILN_WIN_PRESET
 export WINEDEBUG=-all
-export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix-$KILN_WIN_PRESET}
+export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix-$KILN_WIN_PRESET${KILN_DESKTOP:+-desktop}}
 if [ "$KILN_WIN_PRESET" = win32 ]; then
   export WINEARCH=win32 KILN_RUNTIME_ARCH=x86
   export WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
@@ -37,7 +39,7 @@ kiln_prepare_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
   # No window manager runs under Xvfb: unmanaged windows hide and close at once.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+  [ -n "${KILN_DESKTOP:-}" ] || wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   # A crash exits (code 5) instead of hanging on the debugger dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
@@ -47,7 +49,7 @@ kiln_prepare_prefix() {
 }
 
 kiln_start_display() {
-  if [ -n "${KILN_KEEP_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
+  if [ -n "${KILN_KEEP_DISPLAY:-}${KILN_DESKTOP:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
   local n
   for n in $(seq 90 130); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue

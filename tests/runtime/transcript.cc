@@ -44,6 +44,22 @@ void Record(json line) {
   std::fflush(g_transcript);
 }
 
+void Say(const std::string& line) {
+  static FILE* console = [] {
+    const std::wstring path = PathFromEnvironment(L"KILN_TEST_CONSOLE");
+    return path.empty() ? nullptr : _wfopen(path.c_str(), L"ab");
+  }();
+  if (!console) return;
+  std::string text;
+  for (char c : line) {
+    if (c == '\n') text += "\\n";
+    else if (c != '\r') text += c;
+  }
+  text += '\n';
+  std::fwrite(text.data(), 1, text.size(), console);
+  std::fflush(console);
+}
+
 std::string Utf8(const wchar_t* text) {
   if (!text || !*text) return std::string();
   const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);

@@ -17,6 +17,11 @@ using nlohmann::json;
 void OpenTranscript();
 void Record(json line);
 
+// One line for whoever watches the run as it happens (what the page prints,
+// say), appended to the file KILN_TEST_CONSOLE names; line breaks in it are
+// written as \n so that each call stays one line.
+void Say(const std::string& line);
+
 // Text for the transcript. Strings from Kiln may hold anything, so invalid
 // UTF-16 is replaced rather than dropped.
 std::string Utf8(const wchar_t* text);

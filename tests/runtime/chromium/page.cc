@@ -174,8 +174,9 @@ void Page::ReportDevToolsAddress() {
   // The inspector the browser serves itself: any desktop Chromium opens it,
   // and the browser takes its connection as one from its own origin.
   const std::string host = "127.0.0.1:" + std::to_string(port);
-  Record({{"event", "devtools"},
-          {"address", "http://" + host + "/devtools/inspector.html?ws=" + host + "/devtools/page/" + targetId_}});
+  const std::string address = "http://" + host + "/devtools/inspector.html?ws=" + host + "/devtools/page/" + targetId_;
+  Record({{"event", "devtools"}, {"address", address}});
+  Say("devtools: open " + address + " in a desktop Chromium to inspect the page");
 }
 
 // Without a browser the window would stay hidden for good: the app is
@@ -336,17 +337,20 @@ void Page::OnEvent(const std::string& method, const json& params, const std::str
     Record({{"event", "dialog"}, {"type", Text(params, "type")}, {"message", Text(params, "message")}});
     Send("Page.handleJavaScriptDialog", {{"accept", true}});
   } else if (method == "Runtime.consoleAPICalled") {
-    Record({{"event", "console"},
-            {"type", Text(params, "type")},
-            {"text", ConsoleText(params.value("args", json::array()))}});
+    const std::string text = ConsoleText(params.value("args", json::array()));
+    Record({{"event", "console"}, {"type", Text(params, "type")}, {"text", text}});
+    Say("console." + Text(params, "type") + ": " + text);
   } else if (method == "Runtime.exceptionThrown") {
     const json details = params.value("exceptionDetails", json::object());
     const json exception = details.value("exception", json::object());
-    Record({{"event", "page-error"},
-            {"text", Text(details, "text") + " " + Text(exception, "description")},
-            {"url", Text(details, "url")},
-            {"line", details.value("lineNumber", 0) + 1},
-            {"column", details.value("columnNumber", 0) + 1}});
+    const std::string text = Text(details, "text") + " " + Text(exception, "description");
+    const std::string url = Text(details, "url");
+    const int line = details.value("lineNumber", 0) + 1;
+    const int column = details.value("columnNumber", 0) + 1;
+    Record({{"event", "page-error"}, {"text", text}, {"url", url}, {"line", line}, {"column", column}});
+    // The first line of the description: its stack would not fit one line.
+    Say("uncaught: " + text.substr(0, text.find('\n')) + " (" + url + ":" + std::to_string(line) + ":" +
+        std::to_string(column) + ")");
   }
 }
 
