@@ -1,5 +1,6 @@
-# Starts and stops the headless Chromium behind the Chromium-backed runtime
-# (tests/runtime/chromium). Source it, then:
+# Starts and stops a plain headless Chromium, the browser the benchmarks
+# compare Kiln against (the Chromium-backed runtime starts its own, one per
+# user data folder). Source it, then:
 #   kiln_chromium_start   starts a Chromium with a fresh profile on a loopback
 #                         DevTools port and exports KILN_BROWSER_DEVTOOLS
 #   kiln_chromium_stop    ends it and every process it started

@@ -99,12 +99,15 @@ else
   echo "run: no Chromium here, the scripted stand-in plays the page"
 fi
 # Installed for the user as an evergreen runtime is, and beside the app as a
-# fixed one is, so that either distribution mode finds it.
+# fixed one is when the app asks for that.
 runtime=build/run/runtime/120.0.2210.91
 rm -rf "$runtime"
-mkdir -p "$runtime/EBWebView/$KILN_RUNTIME_ARCH" "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
+mkdir -p "$runtime/EBWebView/$KILN_RUNTIME_ARCH"
 cp "$runtime_dll" "$runtime/EBWebView/$KILN_RUNTIME_ARCH/"
-cp "$runtime_dll" "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
+if grep -Eq '"distribution-mode"[[:space:]]*:[[:space:]]*"fixed"' "$app_folder/package.json"; then
+  mkdir -p "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH"
+  cp "$runtime_dll" "$app/webview2/EBWebView/$KILN_RUNTIME_ARCH/"
+fi
 runtime_key='HKCU\Software\Microsoft\EdgeUpdate\ClientState\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}'
 
 # The steps the runtime plays: with Chromium the page runs by itself and the
