@@ -51,12 +51,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kiln/extension.h"
-
-#if defined(_WIN64)
-#define KILN_THISCALL
-#else
-#define KILN_THISCALL __thiscall
-#endif
+#include "msvc_throw.h"
 
 namespace {
 
@@ -154,68 +149,6 @@ void SendTriples(kiln::IApplication* application, int32_t count,
                               named.empty() ? nullptr : named.data(), asyncId);
 }
 
-// An exception thrown the way MSVC throws one: the structured exception
-// 0xE06D7363 with the magic number, the thrown object and the description of
-// its type, whose members are pointers on x86 and offsets from the module's
-// base (the fourth parameter) on x64.
-struct ThrownObject {
-  char what[16] = "thrown by msvc";
-};
-
-void KILN_THISCALL DestroyThrownObject(ThrownObject*) { Log("thrown object destroyed"); }
-
-struct MsvcThrowInfo {
-#if defined(_WIN64)
-  uint32_t attributes, destroy, forwardCompat, catchableTypes;
-#else
-  uint32_t attributes;
-  void(KILN_THISCALL* destroy)(ThrownObject*);
-  void *forwardCompat, *catchableTypes;
-#endif
-};
-
-void RaiseAsMsvc() {
-  static MsvcThrowInfo info = {};
-  ThrownObject object;
-#if defined(_WIN64)
-  const auto base = reinterpret_cast<ULONG_PTR>(g_module);
-  info.destroy = static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(&DestroyThrownObject) - base);
-  const ULONG_PTR arguments[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&object),
-                                 reinterpret_cast<ULONG_PTR>(&info), base};
-#else
-  info.destroy = &DestroyThrownObject;
-  const ULONG_PTR arguments[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&object),
-                                 reinterpret_cast<ULONG_PTR>(&info)};
-#endif
-  RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, sizeof arguments / sizeof arguments[0],
-                 arguments);
-}
-
-#if defined(_WIN64)
-void ThrowAsMsvc() { RaiseAsMsvc(); }
-#else
-// Stands for the frame handler MSVC registers in a function with objects to
-// destroy: it hears the unwind that the host's guard starts.
-EXCEPTION_DISPOSITION NTAPI CleanupHandler(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
-  if (record->ExceptionFlags & EXCEPTION_UNWINDING) Log("unwound");
-  return ExceptionContinueSearch;
-}
-
-// fs:[0] holds the head of the thread's chain of handler frames.
-void SetChainHead(EXCEPTION_REGISTRATION_RECORD* head) {
-  __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
-}
-
-void ThrowAsMsvc() {
-  EXCEPTION_REGISTRATION_RECORD frame = {};
-  __asm__ volatile("movl %%fs:0, %0" : "=r"(frame.Next));
-  frame.Handler = CleanupHandler;
-  SetChainHead(&frame);
-  RaiseAsMsvc();
-  SetChainHead(frame.Next);  // never reached: nothing continues the exception
-}
-#endif
-
 class Recorder final : public kiln::IExtension {
  public:
   Recorder(kiln::IApplication* application, nlohmann::json config)
@@ -239,7 +172,9 @@ class Recorder final : public kiln::IExtension {
     // The exception experiments must leave this function on purpose.
     if (id == "throw") throw std::runtime_error("thrown by the recorder");
     if (id == "throw-int") throw 7;
-    if (id == "throw-msvc") ThrowAsMsvc();
+    if (id == "throw-msvc") {
+      kiln_test::ThrowAsMsvc(g_module, {[] { Log("thrown object destroyed"); }, [] { Log("unwound"); }});
+    }
     if (id == "fault") *static_cast<volatile int*>(nullptr) = 1;
     if (id == "message-box") {
       MessageBoxW(nullptr, L"Save the game?", L"Recorder", MB_OK | MB_ICONINFORMATION);
