@@ -17,8 +17,8 @@
 #
 # With DISPLAY set, the window opens on that display and the run lasts until
 # it is closed; mouse, wheel and keyboard reach the page. Without a display,
-# Kiln runs in a virtual one for 10 seconds, and a picture of the screen is
-# saved. --seconds N bounds either run. Without Chromium on this machine the
+# Kiln runs in a virtual one for 10 seconds, message boxes are answered with
+# OK after 5 seconds, and a picture of the screen is saved. --seconds N bounds either run. Without Chromium on this machine the
 # scripted stand-in (tests/runtime) plays what the page would do.
 #
 # Sets up this machine and builds kiln.exe first. Exits with kiln.exe's exit
@@ -72,6 +72,7 @@ else
   app=build/run/hello
 fi
 mkdir -p "$app"
+echo "run: kiln.exe runs from $app"
 find "$app" -maxdepth 1 -type l -delete
 rm -rf "$app/webview2"
 for entry in "$app_folder"/* "$app_folder"/.[!.]*; do
@@ -160,7 +161,7 @@ fi
 
 echo "run: kiln.exe ($KILN_WIN_PRESET) on $app_folder, in a virtual display for $seconds s"
 timeout $((seconds + 60)) "$WINELOADER" "$build/tests/tools/runner.exe" --out "$(winpath "$app")\\run.jsonl" \
-  --timeout "$(((seconds + 30) * 1000))" -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1 &
+  --timeout "$(((seconds + 30) * 1000))" --answer-after 5000 -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1 &
 runner=$!
 # A picture of the screen once the app has been drawn.
 for _ in $(seq 600); do

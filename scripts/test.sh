@@ -102,8 +102,25 @@ run_script_test() {
   fi
   rm -rf "$folder" "$(dirname "${screen:-/nonexistent/x}")"
 }
+# The self-test kit as a Windows user runs it, on the build under test: each
+# of its checks counts as a test.
+run_selftest() {
+  echo "test: the self-test kit"
+  local status=0 ok bad
+  bash scripts/selftest.sh >"$logs/selftest-table.log" 2>&1 || status=$?
+  ok=$(sed -n 's/^selftest: \([0-9]*\) passed.*/\1/p' "$logs/selftest-table.log")
+  bad=$(sed -n 's/^selftest: [0-9]* passed, \([0-9]*\) failed.*/\1/p' "$logs/selftest-table.log")
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  if [ "$status" -ne 0 ]; then
+    grep -vE '^  (pass|skip) ' "$logs/selftest-table.log" | tail -n 30
+    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+  fi
+}
+
 kiln_wine_stop
 run_script_test
+run_selftest
 
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,9 +2,12 @@
 // see of it: every message box (caption, text, icon kind; each is answered
 // with OK), the main window once it exists, and the exit code.
 //
-//   runner.exe --out FILE [--timeout MS] [--close-window] [--window-class NAME]
-//              [--watch-class NAME]... [--close-class NAME]... -- PROGRAM [ARGS...]
+//   runner.exe --out FILE [--timeout MS] [--answer-after MS] [--close-window]
+//              [--window-class NAME] [--watch-class NAME]... [--close-class NAME]...
+//              -- PROGRAM [ARGS...]
 //
+// --answer-after leaves each message box up that long before answering it
+// (default 0: at once), as a user takes a moment to read it.
 // --window-class names the main window's class (default WindowsWebview2Wrapper)
 // and --close-window closes it once it exists; --watch-class records windows of
 // another class too, and --close-class also closes them once seen.
@@ -15,6 +18,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +40,7 @@ using kiln::WideToUtf8;
 struct Options {
   std::wstring out;
   DWORD timeoutMs = 20000;
+  DWORD answerAfterMs = 0;
   bool closeWindow = false;
   std::wstring windowClass = L"WindowsWebview2Wrapper";
   std::vector<std::wstring> watchClasses;
@@ -60,6 +65,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       options.out = argv[++i];
     } else if (arg == L"--timeout" && i + 1 < argc) {
       options.timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
+    } else if (arg == L"--answer-after" && i + 1 < argc) {
+      options.answerAfterMs = static_cast<DWORD>(_wtoi(argv[++i]));
     } else if (arg == L"--close-window") {
       options.closeWindow = true;
     } else if (arg == L"--window-class" && i + 1 < argc) {
@@ -215,6 +222,9 @@ void RecordDialog(HWND dialog) {
           {"caption", WideToUtf8(WindowText(dialog))},
           {"text", text ? WideToUtf8(WindowText(text)) : ""},
           {"icon", IconKind(dialog)}});
+}
+
+void AnswerDialog(HWND dialog) {
   HWND ok = GetDlgItem(dialog, IDOK);
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
 }
@@ -275,6 +285,7 @@ int wmain(int argc, wchar_t** argv) {
     return 3;
   }
 
+  std::map<HWND, DWORD> unansweredDialogs;  // since when each has been up
   std::set<HWND> seenDialogs;
   std::set<HWND> seenWindows;
   HWND mainWindow = nullptr;
@@ -286,7 +297,18 @@ int wmain(int argc, wchar_t** argv) {
       break;
     }
     for (HWND dialog : TopLevelWindows(process.dwProcessId, L"#32770")) {
-      if (IsWindowVisible(dialog) && seenDialogs.insert(dialog).second) RecordDialog(dialog);
+      if (IsWindowVisible(dialog) && seenDialogs.insert(dialog).second) {
+        RecordDialog(dialog);
+        unansweredDialogs[dialog] = GetTickCount();
+      }
+    }
+    for (auto dialog = unansweredDialogs.begin(); dialog != unansweredDialogs.end();) {
+      if (GetTickCount() - dialog->second < options.answerAfterMs) {
+        ++dialog;
+        continue;
+      }
+      AnswerDialog(dialog->first);
+      dialog = unansweredDialogs.erase(dialog);
     }
     if (!mainWindow) {
       const std::vector<HWND> windows = TopLevelWindows(process.dwProcessId, options.windowClass);

@@ -1,0 +1,1 @@
+Only the answer's Content-Type is looked at.
