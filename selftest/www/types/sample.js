@@ -1,1 +1,0 @@
-Only the answer's Content-Type is looked at.
