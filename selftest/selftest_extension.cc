@@ -16,6 +16,8 @@
 //                  and a few values that test how Kiln sends each type
 //   "click"        one left click at the centre of the window, as the user
 //                  would click, when nothing covers it there
+//   "type"         that click, then the keys K and left arrow pressed and
+//                  released, as the user would type them
 //   "throw-msvc"   lets an MSVC-style exception escape (no answer)
 //   "after-throw"  whether the exception was unwound and its object destroyed
 //   "message-box"  shows a message box and closes it after a moment
@@ -202,6 +204,25 @@ json ClickCentre(HWND window) {
   return facts;
 }
 
+json ClickAndType(HWND window) {
+  json facts = ClickCentre(window);
+  if (!facts["clicked"].get<bool>()) return facts;
+  std::vector<INPUT> inputs;
+  for (const WORD key : {static_cast<WORD>('K'), static_cast<WORD>(VK_LEFT)}) {
+    for (const DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+      INPUT input = {};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key;
+      input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+      input.ki.dwFlags = up | (key == VK_LEFT ? KEYEVENTF_EXTENDEDKEY : 0);
+      inputs.push_back(input);
+    }
+  }
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  facts["typed"] = sent == inputs.size();
+  return facts;
+}
+
 // What the message box went through. The box is modal: Kiln's thread runs
 // the box's message loop until the extension's own timer closes it.
 struct BoxWatch {
@@ -317,6 +338,8 @@ class SelfTest final : public kiln::IExtension {
         answer = WindowFacts(window_);
       } else if (id == "click") {
         answer = ClickCentre(window_);
+      } else if (id == "type") {
+        answer = ClickAndType(window_);
       } else if (id == "after-throw") {
         answer = {{"unwound", g_unwound}, {"thrownObjectDestroyed", g_thrownObjectDestroyed}};
       } else if (id == "message-box") {

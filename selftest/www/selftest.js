@@ -326,6 +326,21 @@ async function run() {
     return expect(ok, { fullscreen: full.window, monitor: full.monitor, restored: back.window, before: before.window });
   });
 
+  await check("input.keyboard", async () => {
+    if (!onScreen) return skip("no display to type on");
+    const keys = [];
+    const listener = (event) => keys.push({ key: event.key, code: event.code });
+    addEventListener("keydown", listener);
+    const typed = await askJson("type");
+    for (let wait = 0; wait < 30 && typed.clicked && keys.length < 2; wait++) await later(100);
+    removeEventListener("keydown", listener);
+    if (!typed.clicked) return skip("no click could be made: " + typed.why);
+    // With Caps Lock on, K types "K".
+    const ok = keys.length === 2 && keys[0].key.toLowerCase() === "k" && keys[0].code === "KeyK" &&
+      same(keys[1], { key: "ArrowLeft", code: "ArrowLeft" });
+    return expect(ok, { typed: typed.typed, keys });
+  });
+
   // Extensions.
   await check("extensions.order", async () => {
     const wanted = ["WrapperExtInit", "OnExtensionsLoaded", "OnMainWindowCreated", "OnWebMessage"];

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <windowsx.h>
 
+#include <string>
 #include <utility>
 
 #include <gdiplus.h>
@@ -14,6 +15,71 @@ using nlohmann::json;
 using namespace Gdiplus::DllExports;
 
 constexpr wchar_t kClassName[] = L"KilnChromiumView";
+
+// The DOM key and code of a key message. Chromium leaves event.key and
+// event.code empty unless told, and games read those rather than keyCode.
+struct KeyName {
+  std::string key;
+  std::string code;
+};
+
+KeyName KeyNameOf(WPARAM virtualKey, LPARAM lParam) {
+  const UINT scanCode = (lParam >> 16) & 0xFF;
+  const bool extended = (lParam & (1 << 24)) != 0;
+  struct Named {
+    UINT virtualKey;
+    const char* key;
+    const char* code;
+  };
+  static constexpr Named kNamed[] = {
+      {VK_BACK, "Backspace", "Backspace"}, {VK_TAB, "Tab", "Tab"},
+      {VK_RETURN, "Enter", "Enter"},       {VK_ESCAPE, "Escape", "Escape"},
+      {VK_SPACE, " ", "Space"},            {VK_PRIOR, "PageUp", "PageUp"},
+      {VK_NEXT, "PageDown", "PageDown"},   {VK_END, "End", "End"},
+      {VK_HOME, "Home", "Home"},           {VK_LEFT, "ArrowLeft", "ArrowLeft"},
+      {VK_UP, "ArrowUp", "ArrowUp"},       {VK_RIGHT, "ArrowRight", "ArrowRight"},
+      {VK_DOWN, "ArrowDown", "ArrowDown"}, {VK_INSERT, "Insert", "Insert"},
+      {VK_DELETE, "Delete", "Delete"},     {VK_PAUSE, "Pause", "Pause"},
+      {VK_CAPITAL, "CapsLock", "CapsLock"}, {VK_LWIN, "Meta", "MetaLeft"},
+      {VK_RWIN, "Meta", "MetaRight"},      {VK_APPS, "ContextMenu", "ContextMenu"}};
+  for (const Named& named : kNamed) {
+    if (named.virtualKey == virtualKey) return {named.key, named.code};
+  }
+  // Left and right are told apart by scan code or the extended-key bit.
+  if (virtualKey == VK_SHIFT) return {"Shift", scanCode == 0x36 ? "ShiftRight" : "ShiftLeft"};
+  if (virtualKey == VK_CONTROL) return {"Control", extended ? "ControlRight" : "ControlLeft"};
+  if (virtualKey == VK_MENU) return {"Alt", extended ? "AltRight" : "AltLeft"};
+  if (virtualKey >= VK_F1 && virtualKey <= VK_F24) {
+    const std::string name = "F" + std::to_string(virtualKey - VK_F1 + 1);
+    return {name, name};
+  }
+  KeyName name;
+  if (virtualKey >= 'A' && virtualKey <= 'Z') name.code = std::string("Key") + static_cast<char>(virtualKey);
+  if (virtualKey >= '0' && virtualKey <= '9') name.code = std::string("Digit") + static_cast<char>(virtualKey);
+  if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9) {
+    name.code = "Numpad" + std::to_string(virtualKey - VK_NUMPAD0);
+  }
+  // The punctuation keys' codes name their place on a US keyboard.
+  static constexpr std::pair<UINT, const char*> kPunctuation[] = {
+      {0x0C, "Minus"},     {0x0D, "Equal"}, {0x1A, "BracketLeft"}, {0x1B, "BracketRight"},
+      {0x27, "Semicolon"}, {0x28, "Quote"}, {0x29, "Backquote"},   {0x2B, "Backslash"},
+      {0x33, "Comma"},     {0x34, "Period"}, {0x35, "Slash"}};
+  for (const auto& [scan, code] : kPunctuation) {
+    if (name.code.empty() && scan == scanCode) name.code = code;
+  }
+  // The text the key types with the keyboard's state now, without touching
+  // the state that dead keys keep (flag 4).
+  BYTE state[256] = {};
+  wchar_t typed[4] = {};
+  GetKeyboardState(state);
+  const int count = ToUnicodeEx(static_cast<UINT>(virtualKey), scanCode, state, typed, 4, 4, GetKeyboardLayout(0));
+  char text[16] = "";
+  if (count > 0 && typed[0] >= 0x20) {
+    WideCharToMultiByte(CP_UTF8, 0, typed, count, text, sizeof(text) - 1, nullptr, nullptr);
+  }
+  name.key = text[0] ? text : "Unidentified";
+  return name;
+}
 
 }  // namespace
 
@@ -175,8 +241,11 @@ void ViewWindow::Wheel(WPARAM wParam, LPARAM lParam, bool horizontal) {
 }
 
 void ViewWindow::Key(const char* type, WPARAM wParam, LPARAM lParam) {
+  const KeyName name = KeyNameOf(wParam, lParam);
   sink_("Input.dispatchKeyEvent", {{"type", type},
                                    {"modifiers", Modifiers()},
+                                   {"key", name.key},
+                                   {"code", name.code},
                                    {"windowsVirtualKeyCode", static_cast<int>(wParam)},
                                    {"nativeVirtualKeyCode", static_cast<int>(wParam)},
                                    {"autoRepeat", (lParam & (1 << 30)) != 0},
