@@ -45,7 +45,8 @@ std::optional<Pixels> Decode(std::string_view bytes, std::string& why) {
   const std::unique_ptr<stbi_uc, void (*)(void*)> decoded(
       stbi_load_from_memory(data, size, &width, &height, &channels, 4), stbi_image_free);
   if (!decoded) {
-    why = std::string("cannot be decoded: ") + stbi_failure_reason();
+    why = std::string("is damaged or cut short, so it cannot be decoded (") +
+          stbi_failure_reason() + ")";
     return std::nullopt;
   }
   Pixels pixels{width, height, {}};

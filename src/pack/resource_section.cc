@@ -135,6 +135,38 @@ class SectionWriter {
   uint64_t nextDirectory_ = 0, nextLeaf_ = 0, nextName_ = 0, nextData_ = 0;
 };
 
+// The leaves in the order the tree holds them, the last of equal keys kept.
+std::vector<const PeResource*> TreeOrder(const std::vector<PeResource>& resources) {
+  Types types;
+  for (const PeResource& resource : resources) {
+    types[resource.type][resource.name][resource.language] = &resource;
+  }
+  std::vector<const PeResource*> order;
+  for (const auto& [type, names] : types) {
+    for (const auto& [name, languages] : names) {
+      for (const auto& [language, resource] : languages) order.push_back(resource);
+    }
+  }
+  return order;
+}
+
+// What the PE reader finds in the new image is what was written: sections
+// of a hostile image that overlap the new one would make it otherwise.
+bool ReadsBack(const std::string& image, const std::vector<PeResource>& resources) {
+  const std::optional<PeImage> read = ReadPeImage(image);
+  if (!read || read->truncated || !read->resourcesWhole) return false;
+  const std::vector<const PeResource*> written = TreeOrder(resources);
+  if (read->resources.size() != written.size()) return false;
+  for (size_t i = 0; i < written.size(); ++i) {
+    const PeResource &a = read->resources[i], &b = *written[i];
+    if (!(a.type == b.type) || !(a.name == b.name) || a.language != b.language ||
+        a.codePage != b.codePage || a.data != b.data) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ResourceSectionBytes(const std::vector<PeResource>& resources, uint32_t address) {
@@ -257,6 +289,10 @@ std::optional<std::string> WithResources(std::string_view bytes,
   Put(out, directoryAt(kResourceDataDirectory) + 4, section.size(), 4);
   const uint64_t checksum = layout.optionalHeader + 64;
   Put(out, checksum, PeChecksum(out, checksum), 4);
+  if (!ReadsBack(out, resources)) {
+    why = "has sections that overlap, which kiln-pack cannot rewrite";
+    return std::nullopt;
+  }
   return out;
 }
 
