@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "../common/sample_png.h"
+#include "check/pe_image.h"
 #include "harness.h"
 #include "stand_in.h"
 
@@ -267,6 +268,55 @@ TEST_P(PackTest, WritesTheFolderAndTheExeResources) {
 
 INSTANTIATE_TEST_SUITE_P(AppFolders, PackTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kiln::testing
+
+namespace kiln::testing {
+namespace {
+
+// A certificate made here, kept only for the test.
+TEST(PackSignTest, OsslsigncodeVerifiesTheSignedExe) {
+  TestApp app(CurrentTestName());
+  App({{"name", "signed"}, {"window", {{"icon", "icon.png"}}}}, WithIcon("icon.png"))(app);
+  const std::string key = app.folder().string() + ".key", cert = app.folder().string() + ".crt",
+                    pfx = app.folder().string() + ".pfx";
+  const fs::path log = app.folder().string() + ".openssl.txt";
+  ASSERT_EQ(RunNative({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
+                       key, "-out", cert, "-days", "2", "-subj", "/CN=Kiln Test Author",
+                       "-addext", "extendedKeyUsage=codeSigning"},
+                      log),
+            0);
+  ASSERT_EQ(RunNative({"/usr/bin/openssl", "pkcs12", "-export", "-inkey", key, "-in", cert, "-out",
+                       pfx, "-passout", "pass:secret"},
+                      log),
+            0);
+  setenv("KILN_SIGN_PASSWORD", "secret", 1);
+  const PackRun run = PackNatively(app, {"--sign", pfx});
+  unsetenv("KILN_SIGN_PASSWORD");
+  ASSERT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.output);
+  const fs::path exe = run.out / "signed" / "signed.exe";
+  const fs::path verify = app.folder().string() + ".verify.txt";
+  EXPECT_EQ(RunNative({"/usr/bin/osslsigncode", "verify", "-CAfile", cert, "-in", exe.string()}, verify), 0)
+      << ReadFile(verify);
+  EXPECT_NE(ReadFile(verify).find("Kiln Test Author"), std::string::npos);
+  EXPECT_EQ(FilesUnder(run.out), (Lines{"signed/icon.png", "signed/package.json", "signed/signed.exe",
+                                        "signed/www/index.html"}));
+
+  // Packing the signed exe again removes its signature before the resources change.
+  const fs::path signedKiln = app.folder().string() + ".signed.exe";
+  fs::copy_file(exe, signedKiln, fs::copy_options::overwrite_existing);
+  const PackRun again = PackNatively(app, {"--kiln", signedKiln.string()});
+  ASSERT_EQ(again.exitCode, 0) << ::testing::PrintToString(again.output);
+  EXPECT_NE(ReadPeImage(ReadFile(signedKiln))->layout->directoryAddress[kCertificateDirectory], 0u);
+  const std::optional<PeImage> repacked = ReadPeImage(ReadFile(again.out / "signed" / "signed.exe"));
+  ASSERT_TRUE(repacked && repacked->layout);
+  EXPECT_EQ(repacked->layout->directoryAddress[kCertificateDirectory], 0u);
+  EXPECT_NE(RunNative({"/usr/bin/osslsigncode", "verify", "-CAfile", cert, "-in",
+                       (again.out / "signed" / "signed.exe").string()},
+                      verify),
+            0);
+}
 
 }  // namespace
 }  // namespace kiln::testing
