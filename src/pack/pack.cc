@@ -29,7 +29,8 @@ int Fail(const std::string& where, const std::string& what) {
 // kiln.exe names its configuration file and the extensions' entry point;
 // another program hardly names both.
 bool IsKilnExe(const std::string& bytes, const PeImage& image) {
-  return image.machine == kMachineI386 && !(image.characteristics & kImageFileDll) &&
+  return (image.machine == kMachineI386 || image.machine == kMachineAmd64) &&
+         !(image.characteristics & kImageFileDll) &&
          bytes.find(kExtensionEntryName) != std::string::npos &&
          bytes.find(std::string("p\0a\0c\0k\0a\0g\0e\0.\0j\0s\0o\0n\0", 24)) != std::string::npos;
 }

@@ -320,3 +320,66 @@ TEST(PackSignTest, OsslsigncodeVerifiesTheSignedExe) {
 
 }  // namespace
 }  // namespace kiln::testing
+
+namespace kiln::testing {
+namespace {
+
+const json kShownApp = {{"name", "game"},
+                        {"version", "4.3.2"},
+                        {"author", "Ann Author"},
+                        {"window", {{"title", "Caf\u00e9 Game"}, {"icon", "icon.png"}}}};
+
+// Windows' own readers, and the Windows build of kiln-pack, which packs the
+// same bytes as the Linux one.
+TEST(PackUnderWineTest, WindowsReadsTheVersionTextsAndTheIcon) {
+  TestApp app(CurrentTestName());
+  App(kShownApp, WithIcon("icon.png"))(app);
+  const PackRun run = PackNatively(app);
+  ASSERT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.output);
+  const fs::path exe = run.out / "Caf\u00e9 Game" / "Caf\u00e9 Game.exe";
+  const fs::path output = app.folder().string() + ".read.txt";
+  ASSERT_EQ(RunWine({WinePath(WinBuildDir() / "tests/tools/version_reader.exe"), WinePath(exe)}, output), 0);
+  const json read = json::parse(ReadFile(output));
+  EXPECT_EQ(read["strings"], json({{"FileDescription", "Caf\u00e9 Game"},
+                                   {"ProductName", "Caf\u00e9 Game"},
+                                   {"CompanyName", "Ann Author"},
+                                   {"FileVersion", "4.3.2.0"},
+                                   {"ProductVersion", "4.3.2.0"},
+                                   {"InternalName", "Caf\u00e9 Game.exe"},
+                                   {"OriginalFilename", "Caf\u00e9 Game.exe"}}));
+  EXPECT_EQ(read["fileVersion"], "4.3.2.0");
+  EXPECT_EQ(read["icons"], 1);
+  EXPECT_EQ(read["extracted"], true);
+  EXPECT_EQ(read["groupSizes"], json({16, 20, 24, 32, 40, 48, 64, 256}));
+
+  const fs::path windowsOut = app.folder().string() + ".wine-out";
+  fs::remove_all(windowsOut);
+  ASSERT_EQ(RunWine({WinePath(WinBuildDir() / "src/kiln-pack.exe"), WinePath(app.folder()), "--out",
+                     WinePath(windowsOut), "--kiln", WinePath(BuiltFile("win32", kKilnExe.string()))},
+                    app.folder().string() + ".wine-pack.txt"),
+            0)
+      << ReadFile(app.folder().string() + ".wine-pack.txt");
+  EXPECT_EQ(FilesUnder(windowsOut), FilesUnder(run.out));
+  EXPECT_TRUE(ReadFile(windowsOut / "Caf\u00e9 Game" / "Caf\u00e9 Game.exe") == ReadFile(exe));
+}
+
+// A packed copy of the test bed's kiln.exe starts, finds its runtime and
+// shows its icon, from the folder kiln-pack wrote.
+TEST(PackUnderWineTest, APackedExeRuns) {
+  RegisterRuntime("HKCU", kStableChannel, StageInstalledRuntime("packed", "120.0.2210.91"));
+  TestApp app(CurrentTestName());
+  App(kShownApp, WithIcon("icon.png"))(app);
+  const PackRun run = PackNatively(app, {"--kiln", (WinBuildDir() / kKilnExe).string()});
+  ASSERT_EQ(run.exitCode, 0) << ::testing::PrintToString(run.output);
+  RunOptions options;
+  options.program = run.out / "Caf\u00e9 Game" / "Caf\u00e9 Game.exe";
+  const StandInRun started = RunWithStandIn(
+      app, {{"steps", {{{"do", "snapshot"}, {"label", "icon"}}, {{"do", "end"}}}}}, options);
+  ForgetRuntimes();
+  ExpectCleanRun(started);
+  EXPECT_EQ(started.First("snapshot")["classIcon"], true);
+  EXPECT_EQ(started.run.ExitCode(), 0);
+}
+
+}  // namespace
+}  // namespace kiln::testing

@@ -11,6 +11,11 @@
 
 #include "common/text_win.h"
 
+BOOL CALLBACK FirstGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR found) {
+  *reinterpret_cast<HRSRC*>(found) = FindResourceW(module, name, type);
+  return FALSE;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   const wchar_t* path = argv[1];
@@ -46,12 +51,9 @@ int wmain(int argc, wchar_t** argv) {
   // The sizes the first icon group lists, as the loader finds it.
   facts["groupSizes"] = nlohmann::json::array();
   if (HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-    wchar_t* first = nullptr;
-    EnumResourceNamesW(module, RT_GROUP_ICON, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
-      *reinterpret_cast<wchar_t**>(found) = name;
-      return FALSE;
-    }, reinterpret_cast<LONG_PTR>(&first));
-    if (HRSRC group = first ? FindResourceW(module, first, RT_GROUP_ICON) : nullptr) {
+    HRSRC group = nullptr;
+    EnumResourceNamesW(module, RT_GROUP_ICON, FirstGroup, reinterpret_cast<LONG_PTR>(&group));
+    if (group) {
       const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(module, group)));
       const unsigned count = bytes ? bytes[4] | (bytes[5] << 8) : 0;
       for (unsigned i = 0; i < count; ++i) {
