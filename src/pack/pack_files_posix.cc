@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "check/posix_file.h"
 #include "pack/pack_files.h"
 
 namespace kiln {
@@ -23,24 +24,7 @@ std::string Resolved(const std::string& path) {
 class PosixPackFiles final : public PackFiles {
  public:
   std::optional<std::string> Read(const std::string& path, uint64_t maxBytes) override {
-    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) return std::nullopt;
-    std::optional<std::string> bytes;
-    struct stat facts;
-    if (fstat(file, &facts) == 0 && S_ISREG(facts.st_mode) &&
-        static_cast<uint64_t>(facts.st_size) <= maxBytes) {
-      bytes.emplace(static_cast<size_t>(facts.st_size), '\0');
-      size_t total = 0;
-      while (total < bytes->size()) {
-        const ssize_t got = read(file, bytes->data() + total, bytes->size() - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<size_t>(got);
-      }
-      if (total != bytes->size()) bytes.reset();
-    }
-    close(file);
-    return bytes;
+    return ReadPosixFile(path, maxBytes);
   }
 
   bool MakeFolders(const std::string& path) override {
