@@ -31,6 +31,15 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 bool Missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
+// The folder and any of its parents that are missing: the runtime makes the
+// user data folder only once it has something to keep there.
+bool MakeFolder(const std::wstring& folder) {
+  if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) return true;
+  const size_t parent = folder.find_last_of(L'\\');
+  return GetLastError() == ERROR_PATH_NOT_FOUND && parent != std::wstring::npos && parent > 0 &&
+         MakeFolder(folder.substr(0, parent)) && CreateDirectoryW(folder.c_str(), nullptr);
+}
+
 constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
 // The bytes at path, flushed to the disk before the handle closes.
@@ -107,7 +116,7 @@ bool SaveFolder::ListFiles(std::vector<std::string>& files, std::string& error) 
 
 void SaveFolder::Write(const std::string& name, const std::string& text, Answer& answer) {
   const std::wstring path = Path(name), backup = Path(BackupName(name)), temporary = Path(TemporaryName(name));
-  if (!CreateDirectoryW(folder_.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!MakeFolder(folder_.substr(0, folder_.size() - 1))) {
     answer.error = Failure("cannot create the saves folder");
     return;
   }
