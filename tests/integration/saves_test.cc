@@ -20,6 +20,22 @@ namespace {
 
 constexpr char kAppName[] = "kiln-saves-test";
 
+json Saves(const std::string& messageId, const json& params, int asyncId) {
+  return Post(ExtensionMessage("kiln-saves", messageId, params, asyncId));
+}
+
+// The extension's answers by asyncId: messageId and params.
+std::map<int, json> Answers(const StandInRun& run) {
+  std::map<int, json> answers;
+  for (const std::string& text : PostedTexts(run)) {
+    const json message = json::parse(text);
+    if (message.value("componentId", "") == "kiln-saves") {
+      answers[message["asyncId"].get<int>()] = {{"messageId", message["messageId"]}, {"params", message["params"]}};
+    }
+  }
+  return answers;
+}
+
 class SavesTest : public ::testing::Test {
  protected:
   SavesTest() : app_(CurrentTestName()) {
@@ -48,6 +64,18 @@ class SavesTest : public ::testing::Test {
     return RunWithStandIn(app_, {{"steps", steps}}, options);
   }
 
+  // Runs kiln.exe once, the page asking each [messageId, params] in turn
+  // with its index as asyncId; the answers by asyncId once all are in.
+  std::map<int, json> Ask(const std::vector<json>& requests) {
+    json steps = json::array();
+    for (size_t i = 0; i < requests.size(); ++i) steps.push_back(Saves(requests[i][0], requests[i][1], i));
+    steps.push_back(Step("await", {{"event", "post-json"}, {"count", requests.size()}}));
+    steps.push_back(Step("end"));
+    const StandInRun run = Run(steps);
+    ExpectCleanRun(run);
+    return Answers(run);
+  }
+
   // Runs the steps and kills kiln.exe's Wine process, as a crash would end
   // it, afterMs after the page's first answer.
   StandInRun RunKilled(const json& steps, int afterMs) {
@@ -69,27 +97,9 @@ class SavesTest : public ::testing::Test {
   TestApp app_;
 };
 
-json Saves(const std::string& messageId, const json& params, int asyncId) {
-  return Post(ExtensionMessage("kiln-saves", messageId, params, asyncId));
-}
-
-// The extension's answers by asyncId: messageId and params.
-std::map<int, json> Answers(const StandInRun& run) {
-  std::map<int, json> answers;
-  for (const std::string& text : PostedTexts(run)) {
-    const json message = json::parse(text);
-    if (message.value("componentId", "") == "kiln-saves") {
-      answers[message["asyncId"].get<int>()] = {{"messageId", message["messageId"]}, {"params", message["params"]}};
-    }
-  }
-  return answers;
-}
-
 TEST_F(SavesTest, HostileNamesAndSizesAreRefusedAndLeaveTheFolderUnchanged) {
-  const StandInRun first = Run({Saves("write", {"keep", "first"}, 1), Saves("write", {"keep", "second"}, 2),
-                                Step("await", {{"event", "post-json"}, {"count", 2}}), Step("end")});
-  ExpectCleanRun(first);
-  ASSERT_EQ(Answers(first)[2]["params"], json::parse(R"({"ok": true})"));
+  ASSERT_EQ(Ask({{"write", {"keep", "first"}}, {"write", {"keep", "second"}}})[1]["params"],
+            json::parse(R"({"ok": true})"));
   // As many saves as an app may keep.
   for (int i = 0; i < 999; ++i) std::ofstream(Folder() / ("s" + std::to_string(i))) << i;
   const std::map<std::string, std::string> before = FolderContents();
@@ -124,13 +134,9 @@ TEST_F(SavesTest, HostileNamesAndSizesAreRefusedAndLeaveTheFolderUnchanged) {
       {{"list", {"x"}}, "\"list\" takes no parameters"},
       {{"format", json::array()}, "kiln-saves answers \"write\", \"read\", \"list\" and \"remove\", not \"format\""},
   };
-  json steps = json::array();
-  for (size_t i = 0; i < hostile.size(); ++i) steps.push_back(Saves(hostile[i].first[0], hostile[i].first[1], i));
-  steps.push_back(Step("await", {{"event", "post-json"}, {"count", hostile.size()}}));
-  steps.push_back(Step("end"));
-  const StandInRun refused = Run(steps);
-  ExpectCleanRun(refused);
-  std::map<int, json> answers = Answers(refused);
+  std::vector<json> requests;
+  for (const auto& [request, error] : hostile) requests.push_back(request);
+  std::map<int, json> answers = Ask(requests);
   for (size_t i = 0; i < hostile.size(); ++i) {
     EXPECT_EQ(answers[i]["messageId"], hostile[i].first[0]);
     EXPECT_EQ(answers[i]["params"], json({{"ok", false}, {"error", hostile[i].second}})) << hostile[i].first.dump();
@@ -178,13 +184,9 @@ TEST_F(SavesTest, KilledAtRandomMomentsWhileWritingEverySaveIsStillOneWholeVersi
   }
   EXPECT_GE(killedWhileWriting, kKills * 9 / 10) << "kills came between the first answer and the last";
 
-  json steps = json::array();
-  for (size_t i = 0; i < slots.size(); ++i) steps.push_back(Saves("read", {slots[i]}, i));
-  steps.push_back(Step("await", {{"event", "post-json"}, {"count", slots.size()}}));
-  steps.push_back(Step("end"));
-  const StandInRun reading = Run(steps);
-  ExpectCleanRun(reading);
-  std::map<int, json> answers = Answers(reading);
+  std::vector<json> reads;
+  for (const std::string& slot : slots) reads.push_back({"read", {slot}});
+  std::map<int, json> answers = Ask(reads);
   for (size_t i = 0; i < slots.size(); ++i) {
     const std::string& slot = slots[i];
     const json& params = answers[i]["params"];
