@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine64 xvfb
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
-  chromium imagemagick
+  chromium imagemagick nodejs
   libstb-dev zlib1g-dev libz-mingw-w64-dev icoutils osslsigncode
 )
 

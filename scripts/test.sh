@@ -17,6 +17,23 @@ failed=0
 logs=build/test-logs
 mkdir -p "$logs"
 
+# Adds the counts a test runner printed in log to the totals: the sed
+# patterns pick the passed and failed counts, and on a failing status the
+# lines matching failures are shown. A failing run that counted no failure
+# counts as one.
+add_counts() {
+  local log=$1 status=$2 passes=$3 failures=$4 shown=$5
+  local ok bad
+  ok=$(sed -n "s/$passes/\1/p" "$log" | tail -n 1)
+  bad=$(sed -n "s/$failures/\1/p" "$log" | tail -n 1)
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  if [ "$status" -ne 0 ]; then
+    grep -E "$shown" "$log" | head -n 40 || tail -n 40 "$log"
+    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+  fi
+}
+
 # Runs one GoogleTest binary and adds its counts to the totals.
 run_gtest() {
   local name=$1; shift
@@ -25,15 +42,18 @@ run_gtest() {
   local status=0
   "$@" --gtest_color=no >"$log" 2>&1 || status=$?
   tr -d '\r' <"$log" >"$log.tmp" && mv "$log.tmp" "$log"
-  local ok bad
-  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
-  bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
-  passed=$((passed + ${ok:-0}))
-  failed=$((failed + ${bad:-0}))
-  if [ "$status" -ne 0 ]; then
-    grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -n 40 || tail -n 40 "$log"
-    [ -n "$bad" ] || failed=$((failed + 1))
-  fi
+  add_counts "$log" "$status" '^\[  PASSED  \] \([0-9]*\) test.*' '^\[  FAILED  \] \([0-9]*\) test.*' \
+    '^\[  FAILED  \]|Failure|error'
+}
+
+# Runs test files with Node's own runner and adds its counts to the totals.
+run_node_tests() {
+  local name=$1; shift
+  local log="$logs/$name.log"
+  echo "test: $name"
+  local status=0
+  node --test --test-reporter=tap "$@" >"$log" 2>&1 || status=$?
+  add_counts "$log" "$status" '^# pass \([0-9]*\)$' '^# fail \([0-9]*\)$' '^not ok|error'
 }
 
 run_fuzzer() {
@@ -55,6 +75,7 @@ run_fuzzer() {
 }
 
 run_gtest unit-native build/native/tests/kiln_unit_tests
+run_node_tests kiln-js tests/sdk/kiln.test.js
 for fuzzer in build/fuzz/fuzz/*_fuzz; do
   [ -x "$fuzzer" ] && run_fuzzer "$fuzzer"
 done

@@ -22,6 +22,8 @@
 //   "after-throw"  whether the exception was unwound and its object destroyed
 //   "message-box"  shows a message box and closes it after a moment
 //   "user-data"    what the user data folder holds
+//   "saves-file"   [name]: the bytes of that file in the saves folder that
+//                  saves.ext.dll keeps there, and what the folder holds
 //   "note"         [key, JSON text]: kept in the report under key
 //   "record"       [name, status, seen]: one check's result
 //   "finish"       marks the report complete
@@ -356,6 +358,11 @@ class SelfTest final : public kiln::IExtension {
         answer = {{"folder", userDataFolder_},
                   {"exists", attributes != INVALID_FILE_ATTRIBUTES},
                   {"entries", FolderEntries(userDataFolder_)}};
+      } else if (id == "saves-file" && count >= 1) {
+        const std::string folder = userDataFolder_ + "\\saves";
+        std::string bytes;
+        answer = {{"text", ReadBytes(folder + "\\" + texts[0], bytes) ? json(bytes) : json()},
+                  {"entries", FolderEntries(folder)}};
       } else if (id == "note" && count >= 2) {
         report_[texts[0]] = json::parse(texts[1]);
         answer = SaveReport();
@@ -397,6 +404,7 @@ class SelfTest final : public kiln::IExtension {
     if (!previous.is_object()) return;
     run_ = previous.value("run", 0) + 1;
     previousPersistence_ = previous.value("persistence", json());
+    previousSaves_ = previous.value("saves", json());
   }
 
   // What Windows reads of the exe kiln-pack wrote: its version texts, and
@@ -482,6 +490,7 @@ class SelfTest final : public kiln::IExtension {
     if (shared_.is_null()) shared_ = SharedValues();
     return {{"run", run_},
             {"previousPersistence", previousPersistence_},
+            {"previousSaves", previousSaves_},
             {"system", SystemFacts()},
             {"events", events_},
             {"registered", registered_},
@@ -567,6 +576,7 @@ class SelfTest final : public kiln::IExtension {
   std::string userDataFolder_;
   int run_ = 1;
   json previousPersistence_;
+  json previousSaves_;
   json atCreation_;
   json icon_;
   json bigVideo_;

@@ -4,20 +4,14 @@
 //   "echo": sends the parameters back, named "0", "1", ...
 //   "add":  adds up the numbers among the parameters and sends {"sum": n}.
 //
-// The page side (in the app's own script):
+// The page side, with kiln.js (sdk/kiln.js) loaded:
 //
-//   window.chrome.webview.addEventListener("message", (event) => {
-//     const message = event.data;  // already an object
-//     if (message.type === "extension-message" && message.componentId === "example") {
-//       console.log(message.messageId, message.asyncId, message.params);
-//     }
-//   });
-//   window.chrome.webview.postMessage(JSON.stringify({   // post the TEXT
-//     type: "extension-message", componentId: "example",
-//     messageId: "add", asyncId: 1, params: [2, 3.5]}));
+//   const { sum } = await Kiln.call("example", "add", 2, 3.5);  // 5.5
 //
-// answers {"type":"extension-message","componentId":"example",
-//          "messageId":"add","asyncId":1,"params":{"sum":5.5}}.
+// kiln.js posts the TEXT {"type":"extension-message","componentId":"example",
+// "messageId":"add","asyncId":1,"params":[2,3.5]}, and this extension answers
+// {"type":"extension-message","componentId":"example","messageId":"add",
+//  "asyncId":1,"params":{"sum":5.5}} with the same asyncId.
 #include <string>
 #include <vector>
 

@@ -1,11 +1,5 @@
-// Talks to the Kiln host through WebView2's message channel: messages go out
-// as JSON text and come back as parsed objects.
-const host = window.chrome && window.chrome.webview;
-
-function send(message) {
-  if (host) host.postMessage(JSON.stringify(message));
-}
-
+// Talks to the Kiln host through kiln.js (loaded before this script), which
+// also lets the page open in a plain browser while it is being written.
 const stage = document.getElementById("stage").getContext("2d");
 let frame = 0;
 function draw() {
@@ -22,45 +16,31 @@ function draw() {
 }
 draw();
 
+const show = (id, text) => (document.getElementById(id).textContent = text);
+
 let fullscreen = false;
-document.getElementById("fullscreen").onclick = () => {
-  fullscreen = !fullscreen;
-  send({ type: "set-fullscreen", fullscreen });
-};
+document.getElementById("fullscreen").onclick = () => Kiln.window.setFullscreen((fullscreen = !fullscreen));
 let small = false;
 document.getElementById("resize").onclick = () => {
   small = !small;
-  send({ type: "set-window-size", windowWidth: small ? 640 : 800, windowHeight: small ? 480 : 600 });
+  Kiln.window.setSize(small ? 640 : 800, small ? 480 : 600);
 };
 
-// The example extension (examples/extension) adds up numbers: each question
-// carries an asyncId, and its answer comes back with the same one.
-let nextQuestion = 1;
-const questions = new Map();
-function askExtension(a, b) {
-  const asyncId = nextQuestion++;
-  questions.set(asyncId, [a, b]);
-  send({ type: "extension-message", componentId: "example", messageId: "add", asyncId, params: [a, b] });
+// The example extension (examples/extension) adds up numbers.
+async function askExtension(a, b) {
+  try {
+    const { sum } = await Kiln.call("example", "add", a, b, { timeout: 5000 });
+    show("answer", "The example extension says " + a + " + " + b + " = " + sum);
+  } catch (error) {
+    show("answer", "The example extension did not answer: " + error.message);
+  }
 }
 document.getElementById("ask").onclick = () =>
   askExtension(Math.round(Math.random() * 100), Math.round(Math.random() * 100));
 
-if (host) {
-  host.addEventListener("message", (event) => {
-    const message = event.data;
-    if (message.type === "wrapper-init-response") {
-      const ids = message.registeredComponentIds;
-      document.getElementById("components").textContent =
-        ids.length ? "Native components: " + ids.join(", ") : "No native components loaded.";
-      if (ids.includes("example")) askExtension(2, 3.5);
-    } else if (message.type === "extension-message" && message.messageId === "add") {
-      const [a, b] = questions.get(message.asyncId) || ["?", "?"];
-      questions.delete(message.asyncId);
-      document.getElementById("answer").textContent =
-        "The example extension says " + a + " + " + b + " = " + message.params.sum;
-    }
-  });
-  send({ type: "wrapper-init" });
-} else {
-  document.getElementById("components").textContent = "Not running inside Kiln.";
-}
+Kiln.ready.then(
+  (ids) => {
+    show("components", ids.length ? "Native components: " + ids.join(", ") : "No native components loaded.");
+    if (ids.includes("example")) askExtension(2, 3.5);
+  },
+  () => show("components", "Not running inside Kiln."));

@@ -1,0 +1,61 @@
+// Types for kiln.js, which defines the global Kiln. Use them with
+// /// <reference path="kiln.d.ts" /> or by listing this file in tsconfig.json.
+
+declare namespace Kiln {
+  /** What Kiln carries to an extension: finite numbers, strings, booleans and null. */
+  type Param = number | string | boolean | null;
+
+  /** The named values of an extension's message; Kiln writes non-finite numbers and unknown values as null. */
+  type Params = { [name: string]: number | string | boolean | null };
+
+  /** An "extension-message" as Kiln posts it to the page. */
+  interface ExtensionMessage {
+    type: "extension-message";
+    componentId: string;
+    messageId: string;
+    asyncId: number;
+    params: Params;
+  }
+
+  /** Given as the last argument of call: reject when no answer comes within timeout ms. */
+  interface CallOptions {
+    timeout: number;
+  }
+
+  /** Whether the page runs inside Kiln (chrome.webview is there). */
+  const available: boolean;
+
+  /** Sends "wrapper-init" once; resolves with the component ids extensions registered, in ascending order. */
+  const ready: Promise<string[]>;
+
+  /**
+   * Sends messageId to the extension that registered componentId and resolves with the params of
+   * its answer, the message that carries the same component id and asyncId. Parameters Kiln
+   * cannot carry are refused before anything is sent.
+   */
+  function call(componentId: string, messageId: string, ...params: Param[]): Promise<Params>;
+  function call(componentId: string, messageId: string, ...paramsThenOptions: [...Param[], CallOptions]): Promise<Params>;
+
+  /** Hears the component's messageId messages that answer no pending call. Returns the unsubscribe function. */
+  function on(componentId: string, messageId: string, handler: (params: Params, message: ExtensionMessage) => void): () => void;
+
+  /** The main window. Sizes and positions are in 96-DPI units; each resolves once the message is sent. */
+  namespace window {
+    function setFullscreen(on: boolean): Promise<void>;
+    /** The client area's size; Kiln ignores sizes of 0 or less, and sizes while fullscreen. */
+    function setSize(width: number, height: number): Promise<void>;
+    /** The outer top-left corner, on the screen; ignored while fullscreen. */
+    function setPosition(x: number, y: number): Promise<void>;
+  }
+
+  /** Named texts kept by Kiln's saves extension (component "kiln-saves"). A refused operation rejects with its error. */
+  namespace saves {
+    function write(name: string, text: string): Promise<void>;
+    /** The text saved under name, or null when there is none. */
+    function read(name: string): Promise<string | null>;
+    /** The names of every save, sorted. */
+    function list(): Promise<string[]>;
+    /** Whether there was a save of that name to remove. */
+    function remove(name: string): Promise<boolean>;
+  }
+}

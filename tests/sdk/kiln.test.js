@@ -1,0 +1,189 @@
+// kiln.js against a stand-in for chrome.webview, each test in a fresh
+// global of its own, loaded as a page's classic script would be.
+"use strict";
+const test = require("node:test");
+const assert = require("node:assert");
+const fs = require("node:fs");
+const path = require("node:path");
+const vm = require("node:vm");
+
+const root = path.join(__dirname, "..", "..");
+const source = fs.readFileSync(path.join(root, "sdk", "kiln.js"), "utf8");
+
+// A page's global with kiln.js loaded; with inKiln, a web view that records
+// what the page posts and lets the test play what Kiln sends.
+function page(inKiln = true) {
+  const sent = [];
+  const listeners = [];
+  const webview = {
+    postMessage: (text) => sent.push(JSON.parse(text)),
+    addEventListener: (name, listener) => listeners.push([name, listener]),
+  };
+  // What the page's timers throw, as the browser's console would show it.
+  const thrown = [];
+  const pageTimeout = (run, ms) => setTimeout(() => {
+    try { run(); } catch (error) { thrown.push(error.message); }
+  }, ms);
+  const global = vm.createContext({
+    setTimeout: pageTimeout, clearTimeout, ...(inKiln ? { chrome: { webview } } : {}),
+  });
+  const before = Object.keys(global);
+  vm.runInContext(source, global);
+  const fromKiln = (data) => {
+    for (const [name, listener] of listeners) if (name === "message") listener({ data });
+  };
+  const answer = (componentId, asyncId, params, messageId = "answer") =>
+    fromKiln({ type: "extension-message", componentId, messageId, asyncId, params });
+  return { Kiln: global.Kiln, sent, listeners, fromKiln, answer, before, global, thrown };
+}
+
+// Values made in the page's global have its prototypes: compare as JSON.
+const plain = (value) => JSON.parse(JSON.stringify(value));
+const settle = () => new Promise((resolve) => setImmediate(resolve));
+
+test("the classic script adds only Kiln to the page's global and listens once", () => {
+  const { Kiln, global, before, listeners } = page();
+  assert.deepStrictEqual(Object.keys(global).filter((key) => !before.includes(key)), ["Kiln"]);
+  assert.strictEqual(Kiln.available, true);
+  assert.deepStrictEqual(listeners.map(([name]) => name), ["message"]);
+});
+
+test("ready sends wrapper-init once and resolves with the component ids", async () => {
+  const { Kiln, sent, fromKiln } = page();
+  assert.deepStrictEqual(sent, [], "nothing is sent before the page asks");
+  const first = Kiln.ready;
+  assert.strictEqual(Kiln.ready, first);
+  fromKiln({ type: "wrapper-init-response", registeredComponentIds: ["a", "b"] });
+  assert.deepStrictEqual(plain(await first), ["a", "b"]);
+  assert.deepStrictEqual(sent, [{ type: "wrapper-init" }]);
+});
+
+test("answers are matched to their calls by asyncId when they arrive out of order", async () => {
+  const { Kiln, sent, answer } = page();
+  const first = Kiln.call("math", "add", 1, 2);
+  const second = Kiln.call("math", "add", 3, 4.5);
+  assert.deepStrictEqual(sent, [
+    { type: "extension-message", componentId: "math", messageId: "add", asyncId: 1, params: [1, 2] },
+    { type: "extension-message", componentId: "math", messageId: "add", asyncId: 2, params: [3, 4.5] },
+  ]);
+  answer("math", 2, { sum: 7.5 });
+  answer("math", 1, { sum: 3 });
+  assert.deepStrictEqual(plain(await first), { sum: 3 });
+  assert.deepStrictEqual(plain(await second), { sum: 7.5 });
+});
+
+test("an answer from another component with the same asyncId goes to that component's handlers", async () => {
+  const { Kiln, answer } = page();
+  let resolved = false;
+  const call = Kiln.call("audio", "play", "theme.ogg").then((params) => ((resolved = true), params));
+  const heard = [];
+  Kiln.on("input", "pad", (params, message) => heard.push([params.button, message.asyncId]));
+  answer("input", 1, { button: "A" }, "pad");
+  await settle();
+  assert.strictEqual(resolved, false, "the audio call still waits");
+  assert.deepStrictEqual(heard, [["A", 1]]);
+  answer("audio", 1, { playing: true });
+  assert.deepStrictEqual(plain(await call), { playing: true });
+});
+
+test("on hears messages that answer no call, until unsubscribed", async () => {
+  const { Kiln, answer, thrown } = page();
+  const heard = [];
+  const stop = Kiln.on("net", "joined", (params) => heard.push(params.who));
+  Kiln.on("net", "joined", () => { throw new Error("a broken handler"); });
+  answer("net", -1, { who: "ada" }, "joined");
+  answer("net", -1, { who: "bob" }, "left");
+  stop();
+  answer("net", -1, { who: "cy" }, "joined");
+  assert.deepStrictEqual(heard, ["ada"]);
+  await new Promise((resolve) => setTimeout(resolve, 5));
+  assert.deepStrictEqual(thrown, ["a broken handler", "a broken handler"], "each throw reaches the console");
+});
+
+test("a call with a timeout rejects when no answer comes, and a late answer resolves nothing", async () => {
+  const { Kiln, sent, answer } = page();
+  const heard = [];
+  Kiln.on("slow", "done", (params) => heard.push(params));
+  await assert.rejects(Kiln.call("slow", "work", 5, { timeout: 20 }), {
+    message: 'Kiln.call("slow", "work"): no answer within 20 ms',
+  });
+  assert.deepStrictEqual(sent[0].params, [5], "the options are not sent");
+  answer("slow", 1, { late: true }, "done");
+  assert.deepStrictEqual(plain(heard), [{ late: true }]);
+});
+
+test("parameters Kiln cannot carry are refused before anything is sent, naming the parameter", async () => {
+  const { Kiln, sent } = page();
+  const refused = [
+    [[{ a: 1 }], "parameter 1 is an object"],
+    [["ok", [1, 2]], "parameter 2 is an array"],
+    [[1, 2, undefined], "parameter 3 is undefined"],
+    [[NaN], "parameter 1 is NaN"],
+    [[Infinity], "parameter 1 is Infinity"],
+    [[() => 1], "parameter 1 is function"],
+    [[{ timeout: 5, more: 1 }], "parameter 1 is an object"],
+  ];
+  for (const [params, why] of refused) {
+    await assert.rejects(Kiln.call("c", "m", ...params), (error) =>
+      error.name === "TypeError" && error.message.startsWith('Kiln.call("c", "m"): ' + why + ";"));
+  }
+  await assert.rejects(Kiln.call("", "m"), { name: "TypeError" });
+  await assert.rejects(Kiln.call("c", 7), { name: "TypeError" });
+  assert.deepStrictEqual(sent, []);
+  Kiln.call("c", "m", 1, -2.5, "text", true, false, null);
+  assert.deepStrictEqual(sent[0].params, [1, -2.5, "text", true, false, null]);
+});
+
+test("the window operations post Kiln's window messages", async () => {
+  const { Kiln, sent } = page();
+  await Kiln.window.setFullscreen(true);
+  await Kiln.window.setFullscreen(1);
+  await Kiln.window.setSize(640, 480);
+  await Kiln.window.setPosition(-10, 20);
+  await assert.rejects(Kiln.window.setSize(640), { message: "Kiln.window: windowHeight must be a finite number" });
+  assert.deepStrictEqual(sent, [
+    { type: "set-fullscreen", fullscreen: true },
+    { type: "set-fullscreen", fullscreen: false },
+    { type: "set-window-size", windowWidth: 640, windowHeight: 480 },
+    { type: "set-window-position", windowX: -10, windowY: 20 },
+  ]);
+});
+
+test("outside Kiln the page loads and every call rejects with not running in Kiln", async () => {
+  const { Kiln, global, before } = page(false);
+  assert.deepStrictEqual(Object.keys(global).filter((key) => !before.includes(key)), ["Kiln"]);
+  assert.strictEqual(Kiln.available, false);
+  const notInKiln = { message: "not running in Kiln" };
+  await assert.rejects(Kiln.ready, notInKiln);
+  await assert.rejects(Kiln.call("c", "m", 1), notInKiln);
+  await assert.rejects(Kiln.window.setFullscreen(true), notInKiln);
+  await assert.rejects(Kiln.saves.list(), notInKiln);
+  assert.strictEqual(typeof Kiln.on("c", "m", () => {}), "function");
+});
+
+test("saves speak the kiln-saves protocol", async () => {
+  const { Kiln, sent, answer } = page();
+  const calls = [
+    [Kiln.saves.write("slot 1", "{\"level\":3}"), { ok: true }, undefined],
+    [Kiln.saves.read("slot 1"), { ok: true, text: "{\"level\":3}" }, "{\"level\":3}"],
+    [Kiln.saves.read("none"), { ok: true, text: null }, null],
+    [Kiln.saves.list(), { ok: true, names: "a\nslot 1" }, ["a", "slot 1"]],
+    [Kiln.saves.list(), { ok: true, names: "" }, []],
+    [Kiln.saves.remove("a"), { ok: true, removed: true }, true],
+    [Kiln.saves.remove("a"), { ok: true, removed: false }, false],
+  ];
+  calls.forEach(([, params], i) => answer("kiln-saves", i + 1, params));
+  for (const [promise, , wanted] of calls) assert.deepStrictEqual(plain([await promise]), plain([wanted]));
+  assert.deepStrictEqual(sent.map((message) => [message.componentId, message.messageId, message.params]), [
+    ["kiln-saves", "write", ["slot 1", "{\"level\":3}"]], ["kiln-saves", "read", ["slot 1"]],
+    ["kiln-saves", "read", ["none"]], ["kiln-saves", "list", []], ["kiln-saves", "list", []],
+    ["kiln-saves", "remove", ["a"]], ["kiln-saves", "remove", ["a"]],
+  ]);
+  const failing = Kiln.saves.write("x", "y");
+  answer("kiln-saves", 8, { ok: false, error: "the disk is full" });
+  await assert.rejects(failing, { message: "the disk is full" });
+});
+
+test("the example app carries this kiln.js", () => {
+  assert.strictEqual(fs.readFileSync(path.join(root, "examples", "hello", "www", "kiln.js"), "utf8"), source);
+});
