@@ -2,22 +2,27 @@
 # Figures of the local content server under a warm Wine, through the real
 # kiln.exe and the stand-in runtime (which answers each request the way the
 # browser does and reads every body to its end):
-#   - requests per second for 10,000 small files, each requested once;
-#   - throughput of 1,000 random 64 KiB ranges of a 64 MiB file;
-# each against a baseline in the same run: the same bytes read with plain
-# file reads (CreateFileW/ReadFile) by content_baseline.exe under the same Wine.
-# Every pass runs ROUNDS times after one warm-up; the median is printed.
+#   - FILES small files of 2 KiB (default 10,000), each requested once;
+#   - RANGES random 64 KiB ranges (default 1,000) of a MIB MiB file (default 64);
+# each against a baseline: the same bytes read with plain file reads
+# (CreateFileW/ReadFile) by content_baseline.exe under the same Wine. Kiln
+# and baseline rounds alternate (ABAB...), ROUNDS of each (default 5), each
+# after a warm-up pass of its own, and the ratio is that of the two rounds
+# of a pair: printed is the median of those ratios and their spread, so that
+# a busy moment of the machine does not decide it. Then the time of each
+# call one answer can make, on the same file, for the breakdown.
+# Usage: content_wine.sh [ROUNDS] [FILES] [RANGES] [MIB]
 # KILN_EXE names another kiln.exe to measure (an older build, say).
 # Run after scripts/build.sh; prints figures, asserts nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KILN_ROOT=$PWD
-rounds=${1:-3}
-files=10000
+rounds=${1:-5}
+files=${2:-10000}
+ranges=${3:-1000}
+big_bytes=$((${4:-64} * 1024 * 1024))
 file_bytes=2048
-ranges=1000
 range_bytes=65536
-big_bytes=$((64 * 1024 * 1024))
 seed=20240611
 
 source scripts/wine-env.sh
@@ -42,68 +47,77 @@ head -c "$big_bytes" /dev/urandom >"$app/www/media/big.bin"
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 origin=https://app.kiln.localhost/
 
-python3 - "$app/scenario.json" "$origin" "$files" "$ranges" "$range_bytes" "$big_bytes" "$seed" "$rounds" <<'PY'
+# One Kiln round: a warm-up pass and a measured one of each kind.
+python3 - "$app/scenario.json" "$origin" "$files" "$ranges" "$range_bytes" "$big_bytes" "$seed" <<'PY'
 import json, sys
-path, origin, files, ranges, size, big, seed, rounds = sys.argv[1:]
-files, ranges, size, big, seed, rounds = map(int, (files, ranges, size, big, seed, rounds))
+path, origin, files, ranges, size, big, seed = sys.argv[1:]
+files, ranges, size, big, seed = map(int, (files, ranges, size, big, seed))
 small = {"do": "requests", "prefix": origin + "small/", "suffix": ".js", "count": files}
 seeks = {"do": "ranges", "uri": origin + "media/big.bin", "count": ranges, "size": size,
          "fileSize": big, "seed": seed}
-steps = [dict(small, label="warm-up")] + [dict(small, label="measured")] * rounds
-steps += [dict(seeks, label="warm-up")] + [dict(seeks, label="measured")] * rounds
-steps.append({"do": "end"})
+steps = [dict(small, label="warm-up"), dict(small, label="measured")]
+steps += [dict(seeks, label="warm-up"), dict(seeks, label="measured"), {"do": "end"}]
 json.dump({"steps": steps}, open(path, "w"))
 PY
 
-rm -f "$app/transcript.jsonl"
-KILN_TEST_SCENARIO="$(winpath "$app")\\scenario.json" \
-KILN_TEST_TRANSCRIPT="$(winpath "$app")\\transcript.jsonl" \
-  timeout 600 "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
-    --timeout 500000 -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1
-
 baseline="$KILN_WIN_BUILD"/tests/tools/content_baseline.exe
-timeout 300 "$WINELOADER" "$baseline" files "$(winpath "$app/www/small")" "" .js "$files" \
-  $((rounds + 1)) >"$app/baseline-files.jsonl" 2>&1
-timeout 300 "$WINELOADER" "$baseline" ranges "$(winpath "$app/www/media/big.bin")" "$ranges" \
-  "$range_bytes" "$seed" $((rounds + 1)) >"$app/baseline-ranges.jsonl" 2>&1
+rm -f "$app"/transcript-*.jsonl "$app"/baseline-*.jsonl
+for round in $(seq "$rounds"); do
+  KILN_TEST_SCENARIO="$(winpath "$app")\\scenario.json" \
+  KILN_TEST_TRANSCRIPT="$(winpath "$app")\\transcript-$round.jsonl" \
+    timeout 600 "$WINELOADER" "$KILN_WIN_BUILD"/tests/tools/runner.exe --out "$(winpath "$app")\\record.jsonl" \
+      --timeout 500000 -- "$(winpath "$app/kiln.exe")" >/dev/null 2>&1
+  timeout 300 "$WINELOADER" "$baseline" files "$(winpath "$app/www/small")" "" .js "$files" 2 \
+    >"$app/baseline-files-$round.jsonl" 2>&1
+  timeout 300 "$WINELOADER" "$baseline" ranges "$(winpath "$app/www/media/big.bin")" "$ranges" \
+    "$range_bytes" "$seed" 2 >"$app/baseline-ranges-$round.jsonl" 2>&1
+done
+timeout 300 "$WINELOADER" "$baseline" calls "$(winpath "$app/www/media/big.bin")" \
+  $((ranges * 2)) "$range_bytes" >"$app/calls.jsonl" 2>&1
 
-python3 - "$app" "$files" "$ranges" "$range_bytes" <<'PY'
+python3 - "$app" "$rounds" "$files" "$ranges" "$range_bytes" "$((big_bytes >> 20))" <<'PY'
 import json, statistics, sys
-app, files, ranges, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+app, rounds, files, ranges, size, mib_file = sys.argv[1], *map(int, sys.argv[2:])
 
 def lines(name):
     with open(f"{app}/{name}", encoding="utf-8", errors="replace") as f:
         return [json.loads(l) for l in f if l.strip().startswith("{")]
 
-bulk = [l for l in lines("transcript.jsonl") if l.get("event") == "bulk"]
-errors = [l for l in lines("transcript.jsonl") if l.get("event") == "error"]
-for e in errors:
-    print("stand-in error:", e.get("text"))
-
-def kiln(kind):
-    runs = [l for l in bulk if l["do"] == kind and l["label"] == "measured"]
+def kiln(round, kind):
+    transcript = lines(f"transcript-{round}.jsonl")
+    for e in transcript:
+        if e.get("event") == "error":
+            print("stand-in error:", e.get("text"))
+    runs = [l for l in transcript
+            if l.get("event") == "bulk" and l["do"] == kind and l["label"] == "measured"]
     if not runs:
-        sys.exit(f"no measured {kind} in the transcript")
-    return statistics.median(l["ms"] for l in runs), runs[0]["bytes"], runs[0]["statuses"]
+        sys.exit(f"no measured {kind} in round {round}'s transcript")
+    return runs[0]
 
-def base(name):
-    runs = lines(name)[1:]  # the first round warms up
-    return statistics.median(l["ms"] for l in runs), runs[0]["bytes"]
+def base(round, name):
+    runs = lines(f"baseline-{name}-{round}.jsonl")
+    if len(runs) < 2:
+        sys.exit(f"no measured baseline {name} in round {round}")
+    return runs[1]  # the first pass warms up
 
-ms, kbytes, statuses = kiln("requests")
-bms, bbytes = base("baseline-files.jsonl")
-print(f"small files: {files} requests of 2 KiB, median of the measured rounds")
-print(f"  kiln.exe + stand-in: {ms:8.1f} ms  {files / ms * 1000:9.0f} requests/s  "
-      f"({kbytes} bytes, statuses {statuses})")
-print(f"  plain reads:         {bms:8.1f} ms  {files / bms * 1000:9.0f} files/s     ({bbytes} bytes)")
-print(f"  ratio (kiln time / baseline time): {ms / bms:.2f}")
+def report(title, kind, name, unit, amount):
+    pairs = [(kiln(r, kind), base(r, name)) for r in range(1, rounds + 1)]
+    ratios = sorted(k["ms"] / b["ms"] for k, b in pairs)
+    kms = statistics.median(k["ms"] for k, _ in pairs)
+    bms = statistics.median(b["ms"] for _, b in pairs)
+    first = pairs[0]
+    print(f"{title}, {rounds} ABAB rounds")
+    print(f"  kiln.exe + stand-in: {kms:8.1f} ms median  {amount / kms * 1000:9.0f} {unit}  "
+          f"({first[0]['bytes']} bytes, statuses {first[0]['statuses']})")
+    print(f"  plain reads:         {bms:8.1f} ms median  {amount / bms * 1000:9.0f} {unit}  "
+          f"({first[1]['bytes']} bytes)")
+    print(f"  ratio (kiln time / baseline time) of paired rounds: median {statistics.median(ratios):.2f}, "
+          f"spread {ratios[0]:.2f} to {ratios[-1]:.2f}")
 
-ms, kbytes, statuses = kiln("ranges")
-bms, bbytes = base("baseline-ranges.jsonl")
-mib = ranges * size / (1024 * 1024)
-print(f"ranges: {ranges} random ranges of {size // 1024} KiB of a 64 MiB file")
-print(f"  kiln.exe + stand-in: {ms:8.1f} ms  {mib / ms * 1000:9.0f} MiB/s  "
-      f"({kbytes} bytes, statuses {statuses})")
-print(f"  plain reads:         {bms:8.1f} ms  {mib / bms * 1000:9.0f} MiB/s  ({bbytes} bytes)")
-print(f"  ratio (kiln time / baseline time): {ms / bms:.2f}")
+report(f"small files: {files} requests of 2 KiB", "requests", "files", "requests/s", files)
+report(f"ranges: {ranges} random ranges of {size // 1024} KiB of a {mib_file} MiB file",
+       "ranges", "ranges", "MiB/s", ranges * size / 2**20)
+print("calls one answer can make, microseconds each:")
+for call in lines("calls.jsonl"):
+    print(f"  {call['us']:9.2f}  {call['call']}")
 PY

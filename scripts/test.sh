@@ -143,5 +143,28 @@ kiln_wine_stop
 run_script_test
 run_selftest
 
+# Every benchmark once with small counts, so none can stop working unseen:
+# each passes when it ran to its end and printed its last figure, whatever
+# the figures are.
+run_bench_smoke() {
+  local name=$1 figure=$2; shift 2
+  echo "test: benchmark $name, smoke run"
+  local log="$logs/bench-$name.log"
+  if timeout 600 "$@" >"$log" 2>&1 && grep -qE "$figure" "$log"; then
+    passed=$((passed + 1))
+  else
+    echo "benchmark $name did not run to its figures:"
+    tail -n 20 "$log"
+    failed=$((failed + 1))
+  fi
+}
+run_bench_smoke kiln_bench '^BM_ExtensionMessageRoundTrip' \
+  build/native/bench/kiln_bench --benchmark_min_time=0.001
+run_bench_smoke content_wine '^  +[0-9.]+  CoCreateFreeThreadedMarshaler' bash bench/content_wine.sh 2 50 20 1
+run_bench_smoke seek_wine '^  kiln.exe peak resident memory' bash bench/seek_wine.sh 3
+run_bench_smoke bridge_round_trip '^round trips per second' bash bench/bridge_round_trip.sh 100 1
+run_bench_smoke startup '^ratio to the minimal window' bash bench/startup.sh 1
+run_bench_smoke chromium_load '^a <video> of 200 MB' bash bench/chromium_load.sh
+
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -24,7 +24,7 @@ ComRef<IStream> RangeBody(const MappedFile* mapped, HANDLE file, uint64_t first,
       return FileRangeStream(file, first, count);
     }
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    if (!CopyFromView(bytes.data(), static_cast<const char*>(mapped->view) + first, bytes.size())) {
+    if (!CopyFromMappedFile(*mapped, first, bytes.data(), bytes.size())) {
       *viewFailed = true;
       return nullptr;
     }

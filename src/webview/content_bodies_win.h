@@ -15,9 +15,9 @@ namespace kiln {
 ComRef<IStream> NotFoundBody();
 
 // The count bytes at offset first of file, which the body takes over: copied
-// from the mapped view when there is one that holds them, else read from the
-// file on demand. Null when the bytes cannot be had; viewFailed then tells
-// whether reading the view failed, so that it can be given up.
+// at once from the mapped file when it holds them, else read from the file on
+// demand. Null when the bytes cannot be had; viewFailed then tells whether
+// reading the mapped file failed, so that it can be given up.
 ComRef<IStream> RangeBody(const MappedFile* mapped, HANDLE file, uint64_t first, uint64_t count,
                           bool* viewFailed);
 

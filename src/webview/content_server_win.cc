@@ -48,7 +48,7 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
 
     const std::string contentFolder = exeFolder + contentSubfolder;
     if (contentFolderFinalPath.empty()) contentFolderFinalPath = FinalFolderPath(contentFolder);
-    ContentFolderFiles files(contentFolder, contentFolderFinalPath);
+    ContentFolderFiles files(contentFolder, contentFolderFinalPath, &mappedNames, &mappedFiles);
     std::optional<std::string_view> rangeValue;
     if (range) rangeValue = *range;
     ContentAnswer answer =
@@ -65,8 +65,10 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
       case ContentBody::FileRange: {
         const std::wstring path = ContentFileWidePath(contentFolder, answer.filePath);
         bool viewFailed = false;
-        body = RangeBody(MapContentFile(files.finalPath(), path), files.TakeFile(),
-                         answer.rangeFirst, answer.rangeCount, &viewFailed);
+        const MappedFile* mapped = MapContentFile(files.finalPath(), path);
+        if (mapped && files.leadsStraight()) mappedNames[answer.filePath] = files.finalPath();
+        body = RangeBody(mapped, files.TakeOpenedFile(), answer.rangeFirst, answer.rangeCount,
+                         &viewFailed);
         if (viewFailed) ForgetMappedFile(files.finalPath());
         break;
       }

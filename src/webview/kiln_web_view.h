@@ -75,7 +75,7 @@ class KilnWebView final : public PageActions, public WebViewHost {
   // cannot be mapped or fullPath no longer leads to that file.
   const MappedFile* MapContentFile(const std::wstring& finalPath, const std::wstring& fullPath);
   // Unmaps a file whose view could not be read, so a later request maps it
-  // anew.
+  // anew, and forgets the names that led to it.
   void ForgetMappedFile(const std::wstring& finalPath);
   // Unmaps and closes every mapped file; called once the message loop ends.
   void ReleaseMappedFiles();
@@ -100,6 +100,9 @@ class KilnWebView final : public PageActions, public WebViewHost {
   // Where www really is, links resolved: what every served file must lie in.
   // Found on the first request.
   std::wstring contentFolderFinalPath;
+  // Names under www that led, through no link, to a mapped file: final
+  // paths, keys of mappedFiles.
+  std::map<std::string, std::wstring> mappedNames;
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;

@@ -1,6 +1,7 @@
 // The content server's mapped files: mapped on the first range request that
 // needs a view, kept for the rest of the run (unless reading the view
 // fails), released at teardown.
+#include <iterator>
 #include <utility>
 
 #include "webview/content_folder_win.h"
@@ -55,11 +56,15 @@ void KilnWebView::ForgetMappedFile(const std::wstring& finalPath) {
   if (known == mappedFiles.end()) return;
   CloseMappedFile(known->second);
   mappedFiles.erase(known);
+  for (auto name = mappedNames.begin(); name != mappedNames.end();) {
+    name = name->second == finalPath ? mappedNames.erase(name) : std::next(name);
+  }
 }
 
 void KilnWebView::ReleaseMappedFiles() {
   for (const auto& entry : mappedFiles) CloseMappedFile(entry.second);
   mappedFiles.clear();
+  mappedNames.clear();
 }
 
 }  // namespace kiln

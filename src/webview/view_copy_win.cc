@@ -2,64 +2,27 @@
 
 #include <windows.h>
 
-#include <cstring>
-
-// Returns a second time when a fault in the view sends the thread back.
-extern "C" __declspec(dllimport) void WINAPI RtlCaptureContext(PCONTEXT context)
-    __attribute__((returns_twice));
+#include <algorithm>
 
 namespace kiln {
-namespace {
 
-struct CopyInProgress {
-  const char* from;
-  const char* end;
-  CONTEXT* resume;
-  volatile bool faulted;
-};
-
-thread_local CopyInProgress* t_copy = nullptr;
-
-// A vectored handler sees the fault first, on the faulting thread, and sends
-// that thread back to the state captured before the copy began.
-LONG CALLBACK StopFaultInView(EXCEPTION_POINTERS* exception) {
-  CopyInProgress* copy = t_copy;
-  const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-  if (!copy || record.NumberParameters < 2 ||
-      (record.ExceptionCode != EXCEPTION_IN_PAGE_ERROR &&
-       record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION)) {
-    return EXCEPTION_CONTINUE_SEARCH;
+// Read at explicit offsets, the file's own position never relied on, from
+// the handle that keeps the mapping's file from changing: the bytes are
+// those of the view, and the system serves them from the same cache.
+bool CopyFromMappedFile(const MappedFile& mapped, uint64_t first, void* to, size_t count) {
+  char* const into = static_cast<char*>(to);
+  size_t done = 0;
+  while (done < count) {
+    const uint64_t at = first + done;
+    OVERLAPPED where = {};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD wanted = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+    DWORD read = 0;
+    if (!ReadFile(mapped.file, into + done, wanted, &read, &where) || read == 0) return false;
+    done += read;
   }
-  const char* address = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
-  if (address < copy->from || address >= copy->end) return EXCEPTION_CONTINUE_SEARCH;
-  copy->faulted = true;
-  *exception->ContextRecord = *copy->resume;
-  return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-// Where the thread resumes after a fault differs: on x64 RtlCaptureContext
-// describes the point right after its own call, here; on x86 it describes
-// the caller's frame as this function returns (read off the frame pointer,
-// hence the frame this function must keep). Either way the copy is over.
-__attribute__((noinline, returns_twice, optimize("no-omit-frame-pointer"))) void
-CaptureAndCopy(CopyInProgress& copy, void* to, size_t count) {
-  RtlCaptureContext(copy.resume);
-  if (!copy.faulted) std::memcpy(to, copy.from, count);
-}
-
-}  // namespace
-
-bool CopyFromView(void* to, const void* from, size_t count) {
-  CONTEXT resume = {};
-  CopyInProgress copy = {static_cast<const char*>(from), static_cast<const char*>(from) + count,
-                         &resume, false};
-  void* const handler = AddVectoredExceptionHandler(1, StopFaultInView);
-  if (!handler) return false;
-  t_copy = &copy;
-  CaptureAndCopy(copy, to, count);
-  t_copy = nullptr;
-  RemoveVectoredExceptionHandler(handler);
-  return !copy.faulted;
+  return true;
 }
 
 }  // namespace kiln

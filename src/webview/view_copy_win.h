@@ -1,15 +1,17 @@
-// Copying out of a mapped view without trusting the disk behind it.
+// Copying a mapped file's bytes without trusting the disk behind it.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+#include "webview/mapped_file_win.h"
 
 namespace kiln {
 
-// Copies count bytes from a mapped view. Reading a view whose bytes can no
+// Copies count bytes at offset first of a mapped file. Bytes that can no
 // longer be read (a drive removed, a share dropped, a bad sector, a file cut
-// short behind the mapping) faults instead of failing; such a fault inside
-// the source bytes ends the copy, which then returns false, and the process
-// goes on. Any other fault is left alone.
-bool CopyFromView(void* to, const void* from, size_t count);
+// short behind the mapping) would fault in a copy out of the view; read
+// from the file they fail the call instead, and the copy returns false.
+bool CopyFromMappedFile(const MappedFile& mapped, uint64_t first, void* to, size_t count);
 
 }  // namespace kiln

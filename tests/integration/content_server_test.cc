@@ -440,12 +440,17 @@ TEST(ContentLinks, LinksLeadingOutOfWwwAreNotFoundAndThoseInsideAreServed) {
   const json steps = {
       Request("secret.txt"), Request("secret.txt", "bytes=0-1"), Request("photos/me.png"),
       Request("theme.ogg"),  Request("theme.ogg", "bytes=10-19"), Request("music/song.ogg"),
+      // Once mapped, the file answers its own name, any case of it, and the
+      // links to it alike, in part or whole.
+      Request("media/song.ogg", "bytes=10-19"), Request("MEDIA/Song.OGG", "bytes=10-19"),
+      Request("music/song.ogg", "bytes=10-19"), Request("media/song.ogg"),
+      Request("secret.txt", "bytes=0-1"),
       Step("end"),
   };
   const StandInRun run = RunWithStandIn(app, {{"steps", steps}});
   ExpectCleanRun(run);
   const std::vector<json> responses = run.Events("response");
-  ASSERT_EQ(responses.size(), 7u);
+  ASSERT_EQ(responses.size(), 12u);
   for (size_t i = 1; i <= 3; ++i) ExpectNotFound(responses[i]);
   const Lines head = {kNoStore, "Content-Type: audio/ogg", kAcceptRanges};
   Lines whole = head;
@@ -456,6 +461,11 @@ TEST(ContentLinks, LinksLeadingOutOfWwwAreNotFoundAndThoseInsideAreServed) {
   part.push_back("Content-Length: 10");
   ExpectAnswer(responses[5], 206, "Partial Content", part, Pattern(1000, 6).substr(10, 10));
   ExpectAnswer(responses[6], 200, "OK", whole, Pattern(1000, 6));
+  for (size_t i = 7; i <= 9; ++i) {
+    ExpectAnswer(responses[i], 206, "Partial Content", part, Pattern(1000, 6).substr(10, 10));
+  }
+  ExpectAnswer(responses[10], 200, "OK", whole, Pattern(1000, 6));
+  ExpectNotFound(responses[11]);
 }
 
 }  // namespace

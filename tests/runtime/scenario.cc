@@ -145,28 +145,46 @@ PageMessage MessageOf(const json& step) {
   return {Wide(step.value("json", json()).dump()), std::nullopt};
 }
 
-// The page posts the same message count times back to back. What the host
-// posts back meanwhile is counted, not written down, so the time measured is
-// the host's and its extensions' rather than the transcript's.
+// The page posts the same message count times back to back, then waits (in
+// a message loop of its own, for at most timeoutMs) until the host has
+// posted count answers back: the host answers from its message loop. What
+// the host posts meanwhile is counted and checked against expect, not
+// written down, so the time measured, from the first message to the last
+// answer, is the host's and its extensions' rather than the transcript's.
 void Burst(WebView* webView, const json& step) {
   const PageMessage message = MessageOf(step);
   const OptionalText source = Text(step, "source", CurrentSource(webView));
   const int count = step.value("count", 0);
-  LARGE_INTEGER frequency, start, end;
+  const ULONGLONG deadline = GetTickCount64() + step.value("timeoutMs", 30000u);
+  LARGE_INTEGER frequency, start;
   QueryPerformanceFrequency(&frequency);
-  webView->CountPosts(true);
+  webView->CountPosts(true, step.value("expect", ""));
   QueryPerformanceCounter(&start);
   for (int i = 0; i < count; ++i) webView->ReceiveMessage(source, message.asJson, message.asString);
-  QueryPerformanceCounter(&end);
+  while (webView->postsCounted() < static_cast<size_t>(count) && GetTickCount64() < deadline) {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      continue;
+    }
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
   const size_t answers = webView->postsCounted();
-  const std::string last = webView->lastPosted();
-  webView->CountPosts(false);
+  const LARGE_INTEGER end = webView->lastPostedAt();
   Record({{"event", "burst"},
           {"count", count},
           {"answers", answers},
-          {"last", last},
-          {"ms", static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
-                     static_cast<double>(frequency.QuadPart)}});
+          {"unexpected", webView->postsUnexpected()},
+          {"last", webView->lastPosted()},
+          {"ms", answers == 0 ? 0.0
+                              : static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
+                                    static_cast<double>(frequency.QuadPart)}});
+  webView->CountPosts(false);
 }
 
 // Runs one step; returns the delay before the next.

@@ -20,9 +20,12 @@
 //   title {title}                      null makes get_DocumentTitle fail
 //   message {source, json | jsonText | string}  the page posts a message; source
 //                                      defaults to the current address, null fails
-//   burst {count, source, json | jsonText | string}  the page posts the message
-//                                      count times in a row; one "burst" line
-//                                      records the answers counted and the time
+//   burst {count, source, json | jsonText | string, expect, timeoutMs}  the page
+//                                      posts the message count times in a row and
+//                                      waits for count answers; one "burst" line
+//                                      records the answers counted, those that
+//                                      differ from expect, and the time from the
+//                                      first message to the last answer
 //   fullscreen {on}
 //   close-request                      window.close()
 //   new-window {uri, userInitiated}    null makes get_Uri fail

@@ -134,8 +134,10 @@ HRESULT WebView::add_PermissionRequested(ICoreWebView2PermissionRequestedEventHa
 
 HRESULT WebView::PostWebMessageAsJson(LPCWSTR webMessageAsJson) {
   if (countingPosts_) {
+    QueryPerformanceCounter(&lastPostedAt_);
     ++postsCounted_;
     lastPosted_ = Utf8(webMessageAsJson);
+    if (!expectedPost_.empty() && lastPosted_ != expectedPost_) ++postsUnexpected_;
     return S_OK;
   }
   const std::string text = Utf8(webMessageAsJson);
@@ -307,10 +309,13 @@ void WebView::ReceiveMessage(const OptionalText& source, const std::wstring& asJ
   args->Release();
 }
 
-void WebView::CountPosts(bool on) {
+void WebView::CountPosts(bool on, const std::string& expected) {
   countingPosts_ = on;
   postsCounted_ = 0;
+  postsUnexpected_ = 0;
+  expectedPost_ = expected;
   lastPosted_.clear();
+  lastPostedAt_ = LARGE_INTEGER{};
 }
 
 void WebView::ChangeFullscreenElement(bool contains) {

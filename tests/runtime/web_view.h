@@ -117,10 +117,14 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
                       const OptionalText& asString);
   void ChangeFullscreenElement(bool contains);
   // While on, JSON messages posted to the page are counted, the last one
-  // kept, instead of being written to the transcript; switching resets both.
-  void CountPosts(bool on);
+  // kept with the time it came, instead of being written to the transcript;
+  // those that differ from expected (when it is not empty) are counted too.
+  // Switching resets all.
+  void CountPosts(bool on, const std::string& expected = std::string());
   size_t postsCounted() const { return postsCounted_; }
+  size_t postsUnexpected() const { return postsUnexpected_; }
   const std::string& lastPosted() const { return lastPosted_; }
+  LARGE_INTEGER lastPostedAt() const { return lastPostedAt_; }
   void RequestClose();
   void RequestNewWindow(const OptionalText& uri, bool userInitiated);
   // decided receives the state Kiln's handlers left, once they settled.
@@ -150,7 +154,10 @@ class WebView final : public ComObject<Unimplemented<ICoreWebView2_2>, ICoreWebV
   BOOL containsFullScreenElement_ = FALSE;
   bool countingPosts_ = false;
   size_t postsCounted_ = 0;
+  size_t postsUnexpected_ = 0;
+  std::string expectedPost_;
   std::string lastPosted_;
+  LARGE_INTEGER lastPostedAt_ = {};
   UINT64 navigationId_ = 0;
   INT64 nextToken_ = 1;
   std::vector<std::pair<std::wstring, int>> filters_;

@@ -148,20 +148,28 @@ TEST_F(ContentFileTest, RangeStreamRefusesMissingFilesAndRangesPastTheEnd) {
   EXPECT_EQ(ReadAll(last.Get()), bytes_.substr(999));
 }
 
-TEST_F(ContentFileTest, RangeBodyCopiesFromAViewThatHoldsTheRangeElseReadsTheFile) {
-  // A view with other bytes than the file shows where the body came from.
-  std::string view = Pattern(1000, 100);
+TEST_F(ContentFileTest, RangeBodyCopiesFromAMappedFileThatHoldsTheRangeElseReadsTheFile) {
+  // A mapped file with other bytes than the file named shows where the body
+  // came from.
+  const std::wstring other = TempPath(L"kiln mapped.bin");
+  WriteWholeFile(other, Pattern(1000, 100));
+  std::string view(1000, 'v');
   MappedFile mapped;
+  mapped.file = OpenForReading(other);
   mapped.view = view.data();
   mapped.size = view.size();
 
   ComRef<IStream> copied = Range(&mapped, path_, 100, 100);
   ASSERT_TRUE(copied);
-  view.replace(100, 100, 100, 'x');
+  HANDLE writer = CreateFileW(other.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  WriteAt(writer, 0, std::string(1000, 'x'));
+  CloseHandle(writer);
   EXPECT_EQ(ReadAll(copied.Get()), Pattern(1000, 100).substr(100, 100))
       << "a copy, taken when the body was made";
 
-  mapped.size = 150;  // a view that ends inside the range is not read past
+  mapped.size = 150;  // a mapping that ends inside the range is not read past
   ComRef<IStream> read = Range(&mapped, path_, 100, 100);
   ASSERT_TRUE(read);
   EXPECT_EQ(ReadAll(read.Get()), bytes_.substr(100, 100));
@@ -170,27 +178,33 @@ TEST_F(ContentFileTest, RangeBodyCopiesFromAViewThatHoldsTheRangeElseReadsTheFil
   ASSERT_TRUE(unmapped);
   EXPECT_EQ(ReadAll(unmapped.Get()), bytes_.substr(500));
   EXPECT_FALSE(Range(nullptr, TempPath(L"kiln no such file.bin"), 0, 10));
+  CloseHandle(mapped.file);
+  DeleteFileW(other.c_str());
 }
 
-TEST_F(ContentFileTest, AViewThatCannotBeReadFailsTheBodyNotTheHost) {
-  // Reserved address space faults on every read, as a view does whose disk
+TEST_F(ContentFileTest, AMappedFileThatCannotBeReadFailsTheBodyNotTheHost) {
+  // A handle that may not read fails every read, as a file does whose disk
   // has gone away.
-  void* gone = VirtualAlloc(nullptr, 1 << 16, MEM_RESERVE, PAGE_NOACCESS);
-  ASSERT_NE(gone, nullptr);
   MappedFile mapped;
-  mapped.view = gone;
-  mapped.size = 1 << 16;
+  mapped.file = CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(mapped.file, INVALID_HANDLE_VALUE);
+  mapped.view = bytes_.data();
+  mapped.size = bytes_.size();
   bool viewFailed = false;
-  EXPECT_FALSE(RangeBody(&mapped, OpenForReading(path_), 4096, 100, &viewFailed));
+  EXPECT_FALSE(RangeBody(&mapped, OpenForReading(path_), 400, 100, &viewFailed));
   EXPECT_TRUE(viewFailed);
   EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "the file is let go all the same";
+  CloseHandle(mapped.file);
 
-  // Faults outside the bytes asked for are none of the copy's business, and
-  // the copy works again once one has failed.
+  // The copy works again once one has failed, and never reads past the
+  // file's end.
+  mapped.file = OpenForReading(path_);
   char to[16] = {};
-  EXPECT_TRUE(CopyFromView(to, bytes_.data() + 10, sizeof(to)));
+  EXPECT_TRUE(CopyFromMappedFile(mapped, 10, to, sizeof(to)));
   EXPECT_EQ(std::string(to, sizeof(to)), bytes_.substr(10, 16));
-  VirtualFree(gone, 0, MEM_RELEASE);
+  EXPECT_FALSE(CopyFromMappedFile(mapped, 990, to, sizeof(to)));
+  CloseHandle(mapped.file);
 }
 
 TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
