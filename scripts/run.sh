@@ -22,7 +22,7 @@
 # scripted stand-in (tests/runtime) plays what the page would do.
 #
 # Sets up this machine and builds kiln.exe first. Exits with kiln.exe's exit
-# code.
+# code. KILN_EXE names another kiln.exe of this build to run (a packed one).
 set -euo pipefail
 
 usage() { echo "usage: scripts/run.sh [APP_FOLDER] [--seconds N]"; }
@@ -82,7 +82,7 @@ for entry in "$app_folder"/* "$app_folder"/.[!.]*; do
   esac
   ln -s "$entry" "$app/${entry##*/}"
 done
-cp "$build/src/kiln.exe" "$app/kiln.exe"
+cp "${KILN_EXE:-$build/src/kiln.exe}" "$app/kiln.exe"
 if [ "$app_folder" = "$KILN_ROOT/examples/hello" ]; then
   for extension in "$build"/examples/*/*.ext.dll; do
     [ -f "$extension" ] && cp "$extension" "$app/"
