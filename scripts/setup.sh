@@ -13,6 +13,7 @@ packages=(
   wine wine64 xvfb
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
   chromium imagemagick nodejs
+  libstb-dev zlib1g-dev libz-mingw-w64-dev icoutils osslsigncode
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

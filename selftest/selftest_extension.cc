@@ -22,6 +22,8 @@
 //   "after-throw"  whether the exception was unwound and its object destroyed
 //   "message-box"  shows a message box and closes it after a moment
 //   "user-data"    what the user data folder holds
+//   "saves-file"   [name]: the bytes of that file in the saves folder that
+//                  saves.ext.dll keeps there, and what the folder holds
 //   "note"         [key, JSON text]: kept in the report under key
 //   "record"       [name, status, seen]: one check's result
 //   "finish"       marks the report complete
@@ -108,6 +110,12 @@ std::string ClassName(HWND window) {
 
 // The system's version as it is, whatever the caller's manifest says, and
 // Wine's when Wine runs it.
+// The first icon group of a module, the one Explorer shows.
+BOOL CALLBACK FirstGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR found) {
+  *reinterpret_cast<HRSRC*>(found) = FindResourceW(module, name, type);
+  return FALSE;
+}
+
 json SystemFacts() {
   json facts = {{"architecture", sizeof(void*) == 4 ? "x86" : "x64"}};
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -307,6 +315,7 @@ class SelfTest final : public kiln::IExtension {
     report_["run"] = run_;
     report_["complete"] = false;
     MakeBigVideo();
+    CheckOwnExe();
   }
 
   void Destroy() override { delete this; }
@@ -349,6 +358,11 @@ class SelfTest final : public kiln::IExtension {
         answer = {{"folder", userDataFolder_},
                   {"exists", attributes != INVALID_FILE_ATTRIBUTES},
                   {"entries", FolderEntries(userDataFolder_)}};
+      } else if (id == "saves-file" && count >= 1) {
+        const std::string folder = userDataFolder_ + "\\saves";
+        std::string bytes;
+        answer = {{"text", ReadBytes(folder + "\\" + texts[0], bytes) ? json(bytes) : json()},
+                  {"entries", FolderEntries(folder)}};
       } else if (id == "note" && count >= 2) {
         report_[texts[0]] = json::parse(texts[1]);
         answer = SaveReport();
@@ -390,6 +404,58 @@ class SelfTest final : public kiln::IExtension {
     if (!previous.is_object()) return;
     run_ = previous.value("run", 0) + 1;
     previousPersistence_ = previous.value("persistence", json());
+    previousSaves_ = previous.value("saves", json());
+  }
+
+  // What Windows reads of the exe kiln-pack wrote: its version texts, and
+  // each size of its first icon group as the icon loader picks and decodes
+  // it. An exe that was not packed has neither.
+  void CheckOwnExe() {
+    const char* name = "packed exe: version and icon";
+    std::vector<wchar_t> path(32768, L'\0');
+    GetModuleFileNameW(nullptr, path.data(), 32767);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.data(), &ignored);
+    std::vector<char> block(size);
+    if (!size || !GetFileVersionInfoW(path.data(), 0, size, block.data())) {
+      Record(name, "skip", "the exe has no version information: it was not packed with kiln-pack");
+      return;
+    }
+    json seen = json::object();
+    for (const wchar_t* key : {L"ProductName", L"FileVersion", L"OriginalFilename"}) {
+      wchar_t* value = nullptr;
+      UINT length = 0;
+      const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
+      if (VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value) {
+        seen[Narrow(key)] = Narrow(value);
+      }
+    }
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC groupResource = nullptr;
+    EnumResourceNamesW(module, RT_GROUP_ICON, FirstGroup, reinterpret_cast<LONG_PTR>(&groupResource));
+    auto* directory = groupResource ? static_cast<BYTE*>(LockResource(LoadResource(module, groupResource))) : nullptr;
+    json sizes = json::array();
+    for (const int side : {16, 20, 24, 32, 40, 48, 64, 256}) {
+      const int id = directory ? LookupIconIdFromDirectoryEx(directory, TRUE, side, side, LR_DEFAULTCOLOR) : 0;
+      HRSRC image = id ? FindResourceW(module, MAKEINTRESOURCEW(id), RT_ICON) : nullptr;
+      auto* bytes = image ? static_cast<BYTE*>(LockResource(LoadResource(module, image))) : nullptr;
+      HICON icon = bytes ? CreateIconFromResourceEx(bytes, SizeofResource(module, image), TRUE, 0x00030000,
+                                                    side, side, LR_DEFAULTCOLOR)
+                         : nullptr;
+      ICONINFO info = {};
+      BITMAP bitmap = {};
+      if (icon && GetIconInfo(icon, &info)) {
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+      }
+      if (icon) DestroyIcon(icon);
+      sizes.push_back(bitmap.bmWidth);
+    }
+    seen["iconSizes"] = sizes;
+    const bool sound = seen.value("ProductName", "") == "Kiln self-test" &&
+                       sizes == json({16, 20, 24, 32, 40, 48, 64, 256});
+    Record(name, sound ? "pass" : "fail", seen.dump());
   }
 
   // The kit's four-second clip, grown past one range answer.
@@ -424,6 +490,7 @@ class SelfTest final : public kiln::IExtension {
     if (shared_.is_null()) shared_ = SharedValues();
     return {{"run", run_},
             {"previousPersistence", previousPersistence_},
+            {"previousSaves", previousSaves_},
             {"system", SystemFacts()},
             {"events", events_},
             {"registered", registered_},
@@ -509,6 +576,7 @@ class SelfTest final : public kiln::IExtension {
   std::string userDataFolder_;
   int run_ = 1;
   json previousPersistence_;
+  json previousSaves_;
   json atCreation_;
   json icon_;
   json bigVideo_;

@@ -56,8 +56,9 @@
 //     host, the one that ships: an exception escaping OnWebMessage is
 //     stopped by the host after your frames' destructors have run and the
 //     thrown object has been destroyed; the host drops that one page
-//     message. Around the other functions nothing is stopped: the process
-//     ends.
+//     message. A rethrow ("throw;") that escapes is stopped the same way,
+//     though the host cannot destroy the object: the rethrow does not name
+//     it. Around the other functions nothing is stopped: the process ends.
 //   * mingw-w64 extension, 32-bit host: the extension's runtime unwinds with
 //     tables that only it knows, finds no handler past its own frames and
 //     calls std::terminate. The process ends at once; the host never sees

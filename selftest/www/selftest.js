@@ -11,8 +11,13 @@ const kCheckSeconds = 40;
 // --- Talking to Kiln and the extension (through kiln.js) -----------------
 
 // Sends messageId to the extension and resolves with its answer's params.
-async function ask(messageId, params = [], ms = 15000) {
-  return Kiln.call("selftest", messageId, ...params, { timeout: ms });
+async function ask(messageId, params = [], ms = 15000, componentId = "selftest") {
+  return Kiln.call(componentId, messageId, ...params, { timeout: ms });
+}
+
+// The params of Kiln's saves extension's answer.
+async function askSaves(messageId, ...params) {
+  return ask(messageId, params, 15000, "kiln-saves");
 }
 
 async function askJson(messageId, params, ms) {
@@ -108,7 +113,7 @@ async function run() {
   await check("bridge.wrapper-init", async () => {
     components = await Promise.race([Kiln.ready,
       later(10000).then(() => { throw new Error("no wrapper-init-response within 10 s"); })]);
-    return expect(same(components, ["selftest"]), { registeredComponentIds: components });
+    return expect(same(components, ["kiln-saves", "selftest"]), { registeredComponentIds: components });
   });
   if (!Array.isArray(components) || !components.includes("selftest")) {
     // Without the extension nothing can be reported: whoever runs the kit sees no report.
@@ -370,6 +375,37 @@ async function run() {
     const previous = facts.previousPersistence && facts.previousPersistence.token;
     if (!previous) return skip("first run: stored a value; run kiln.exe again to see it read back");
     return expect(found.localStorage === previous && found.indexedDB === previous, { stored: previous, found });
+  });
+
+  // Saves kept as plain files by saves.ext.dll: each write is on the disk
+  // whole when answered, the next run reads it back, and names Windows
+  // would take for something else are refused before they reach the disk.
+  await check("saves", async () => {
+    const slot = "selftest-slot";
+    const text = JSON.stringify({ token: Math.random().toString(36).slice(2), text: "caf\u00e9 \u2713\nline" });
+    const found = await askSaves("read", slot);
+    const written = await askSaves("write", slot, text);
+    const file = await askJson("saves-file", [slot]);
+    const readBack = await askSaves("read", slot);
+    const listed = await askSaves("list");
+    const refused = [];
+    for (const name of ["CON", "aux.json", "../escape", "slot.", "x".repeat(65)]) {
+      refused.push((await askSaves("write", name, "x")).ok);
+    }
+    await askSaves("write", "selftest-gone", "x");
+    const removed = await askSaves("remove", "selftest-gone");
+    const gone = await askSaves("read", "selftest-gone");
+    const folder = (await askJson("saves-file", [slot])).entries;
+    await askJson("note", ["saves", JSON.stringify({ text })]);
+    const previous = facts.previousSaves && facts.previousSaves.text;
+    const seen = { written, onDisk: file.text === text, readBack: readBack.text === text, listed: listed.names,
+                   refused, removed: removed.removed, gone: gone.text, folder, previous: previous || null,
+                   found: found.text };
+    return expect(written.ok === true && file.text === text && readBack.text === text &&
+                  String(listed.names).split("\n").includes(slot) && refused.every((ok) => ok === false) &&
+                  removed.removed === true && gone.text === null &&
+                  folder.every((entry) => entry === slot || entry === slot + ".bak") &&
+                  (!previous || found.text === previous), seen);
   });
 
   await check("permissions.notification", async () => {

@@ -67,12 +67,13 @@ HWND CreateMainWindow(HINSTANCE instance, const AppConfig& config, const std::ws
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == RunDeferredWorkMessage()) {
+    if (g_webView) g_webView->RunDeferred();
+    return 0;
+  }
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
-      return 0;
-    case kRunDeferredWork:
-      if (g_webView) g_webView->RunDeferred();
       return 0;
     case WM_SIZE:
       if (g_webView && g_webView->controller) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "check/posix_file.h"
 #include "common/ascii.h"
 
 namespace kiln {
@@ -74,25 +75,7 @@ class PosixAppFolder final : public AppFolder {
   }
 
   std::optional<std::string> Read(const std::string& path, uint64_t maxBytes) override {
-    // Without O_NONBLOCK a FIFO would wait for a writer that never comes.
-    const int file = open(Resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) return std::nullopt;
-    std::optional<std::string> bytes;
-    struct stat facts;
-    if (fstat(file, &facts) == 0 && S_ISREG(facts.st_mode) &&
-        static_cast<uint64_t>(facts.st_size) <= maxBytes) {
-      bytes.emplace(static_cast<size_t>(facts.st_size), '\0');
-      size_t total = 0;
-      while (total < bytes->size()) {
-        const ssize_t got = read(file, bytes->data() + total, bytes->size() - total);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<size_t>(got);
-      }
-      bytes->resize(total);
-    }
-    close(file);
-    return bytes;
+    return ReadPosixFile(Resolve(path), maxBytes);
   }
 
  private:
@@ -128,6 +111,28 @@ class PosixAppFolder final : public AppFolder {
 };
 
 }  // namespace
+
+std::optional<std::string> ReadPosixFile(const std::string& path, uint64_t maxBytes) {
+  // Without O_NONBLOCK a FIFO would wait for a writer that never comes.
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file < 0) return std::nullopt;
+  std::optional<std::string> bytes;
+  struct stat facts;
+  if (fstat(file, &facts) == 0 && S_ISREG(facts.st_mode) &&
+      static_cast<uint64_t>(facts.st_size) <= maxBytes) {
+    bytes.emplace(static_cast<size_t>(facts.st_size), '\0');
+    size_t total = 0;
+    while (total < bytes->size()) {
+      const ssize_t got = read(file, bytes->data() + total, bytes->size() - total);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      total += static_cast<size_t>(got);
+    }
+    bytes->resize(total);
+  }
+  close(file);
+  return bytes;
+}
 
 std::unique_ptr<AppFolder> OpenAppFolder(const std::string& path) {
   if (!Directory(path).IsOpen()) return nullptr;

@@ -14,19 +14,17 @@ constexpr size_t kMaxNameLength = 512;
 constexpr size_t kMaxExports = 65536;  // ordinals are 16 bits
 constexpr size_t kMaxImportedDlls = 1024;
 constexpr size_t kMaxImports = 16384;
+constexpr size_t kMaxResources = 4096;
+constexpr size_t kMaxResourceEntries = 65536;  // visited, over the three levels
 
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr size_t kExportDirectory = 0, kImportDirectory = 1, kResourceDirectory = 2;
+constexpr size_t kExportDirectory = 0, kImportDirectory = 1,
+                 kResourceDirectory = kResourceDataDirectory;
 constexpr uint32_t kVersionResourceType = 16;  // RT_VERSION
 constexpr uint32_t kVersionResourceName = 1;   // VS_VERSION_INFO
 
-struct Section {
-  uint32_t address = 0;
-  uint32_t virtualSize = 0;
-  uint32_t rawSize = 0;
-  uint32_t rawOffset = 0;
-};
+using Section = PeSection;
 
 struct DataDirectory {
   uint32_t address = 0;
@@ -87,11 +85,26 @@ class ImageReader {
       headersSize_ = file_.U32(optional + 60);
       image.truncated |= headersSize_ > file_.size();
       ReadDirectories(optional, optionalSize, image.wide);
+      PeLayout& layout = image.layout.emplace();
+      layout.fileHeader = header + 4;
+      layout.optionalHeader = optional;
+      layout.optionalHeaderSize = static_cast<uint16_t>(optionalSize);
+      layout.sectionTable = optional + optionalSize;
+      layout.sectionAlignment = file_.U32(optional + 32);
+      layout.fileAlignment = file_.U32(optional + 36);
+      layout.headersSize = static_cast<uint32_t>(headersSize_);
+      layout.directoryCount = file_.U32(optional + (image.wide ? 108 : 92));
+      for (size_t i = 0; i < 16; ++i) {
+        layout.directoryAddress[i] = directories_[i].address;
+        layout.directorySize[i] = directories_[i].size;
+      }
     }
     image.truncated |= !ReadSections(optional + optionalSize, sectionCount);
+    image.sections = sections_;
     ReadExports(image.exports);
     ReadImports(image.wide, image.imports);
     image.productVersion = ReadProductVersion();
+    image.resourcesWhole = ReadResources(image.resources);
     return image;
   }
 
@@ -112,8 +125,11 @@ class ImageReader {
       const uint64_t entry = table + 40 * i;
       if (!file_.Holds(entry, 40)) return false;
       if (i >= kMaxSections) continue;
-      const Section section = {file_.U32(entry + 12), file_.U32(entry + 8),
-                               file_.U32(entry + 16), file_.U32(entry + 20)};
+      const std::string_view name = file_.View(entry, 8);
+      const Section section = {std::string(name.substr(0, name.find('\0'))),
+                               file_.U32(entry + 12), file_.U32(entry + 8),
+                               file_.U32(entry + 16), file_.U32(entry + 20),
+                               file_.U32(entry + 36)};
       if (section.rawSize > 0 && !file_.Holds(section.rawOffset, section.rawSize)) whole = false;
       sections_.push_back(section);
     }
@@ -200,6 +216,69 @@ class ImageReader {
     if (!offset) return {};
     const std::string_view block = file_.View(*offset, file_.U32(data + 4));
     return ProductVersionIn(block);
+  }
+
+  // Every leaf of the tree; false when part of it cannot be read. The bytes
+  // copied never add up to more than the file holds, as no two resources of
+  // a real image share them.
+  bool ReadResources(std::vector<PeResource>& resources) const {
+    if (directories_[kResourceDirectory].address == 0) return true;
+    const auto root = Located(kResourceDirectory);
+    if (!root) return false;
+    size_t visited = 0;
+    uint64_t copied = 0;
+    bool whole = true;
+    PeResource leaf;
+    const auto walk = [&](const auto& self, uint64_t directory, int level) -> void {
+      const uint64_t count = uint64_t{file_.U16(directory + 12)} + file_.U16(directory + 14);
+      for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t entry = directory + 16 + 8 * i;
+        if (!file_.Holds(entry, 8) || ++visited > kMaxResourceEntries) {
+          whole = false;
+          return;
+        }
+        const uint32_t id = file_.U32(entry);
+        ResourceId name;
+        if (id & 0x80000000u) {
+          const uint64_t text = *root + (id & 0x7FFFFFFFu);
+          const uint64_t length = file_.U16(text);
+          if (!file_.Holds(text + 2, 2 * length)) {
+            whole = false;
+            continue;
+          }
+          for (uint64_t c = 0; c < length; ++c) name.name += file_.U16(text + 2 + 2 * c);
+        } else {
+          name.id = static_cast<uint16_t>(id);
+        }
+        const uint32_t target = file_.U32(entry + 4);
+        const bool isDirectory = (target & 0x80000000u) != 0;
+        if (isDirectory != (level < 2)) {
+          whole = false;
+          continue;
+        }
+        if (level == 0) leaf.type = name;
+        if (level == 1) leaf.name = name;
+        if (isDirectory) {
+          self(self, *root + (target & 0x7FFFFFFFu), level + 1);
+          if (!whole) return;
+          continue;
+        }
+        leaf.language = name.id;
+        const uint64_t data = *root + target;
+        const auto offset = OffsetOf(file_.U32(data));
+        const uint32_t size = file_.U32(data + 4);
+        if (!file_.Holds(data, 16) || !offset || !file_.Holds(*offset, size) ||
+            resources.size() >= kMaxResources || (copied += size) > file_.size()) {
+          whole = false;
+          return;
+        }
+        leaf.codePage = file_.U32(data + 8);
+        leaf.data = std::string(file_.View(*offset, size));
+        resources.push_back(leaf);
+      }
+    };
+    walk(walk, *root, 0);
+    return whole;
   }
 
   // The subdirectory the entry with the given id leads to.

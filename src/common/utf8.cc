@@ -64,4 +64,28 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   return utf8;
 }
 
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string utf16;
+  utf16.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (length > text.size() - i || !IsValidUtf8(text.substr(i, length))) {
+      utf16 += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) code = (code << 6) | (text[i + k] & 0x3F);
+    i += length;
+    if (code >= 0x10000) {
+      utf16 += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      utf16 += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      utf16 += static_cast<char16_t>(code);
+    }
+  }
+  return utf16;
+}
+
 }  // namespace kiln

@@ -13,4 +13,8 @@ bool IsValidUtf8(std::string_view text);
 // surrogate half without its partner becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// UTF-8 to UTF-16 for the same files; each byte of an invalid sequence
+// becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 }  // namespace kiln

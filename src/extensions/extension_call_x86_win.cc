@@ -34,6 +34,35 @@ struct GuardFrame {
 };
 static_assert(sizeof(EXCEPTION_REGISTRATION_RECORD) == 8, "two pointers on the x86 chain");
 
+// Unwinds the chain down to frame, running the cleanup of every frame above
+// it. Windows' own RtlUnwind on x86 comes back with EBX, ESI and EDI cleared
+// (it resumes through a context that never captured them), where the compiler
+// keeps values of the calling function, so the call goes through this thunk,
+// which keeps the four registers a caller may rely on, as MSVC's runtime does
+// around its own call. The continuation address it passes is the instruction
+// after the call, as MSVC's runtime passes it too.
+extern "C" void NTAPI UnwindToFrame(void* frame, EXCEPTION_RECORD* record)
+    __asm__("kiln_unwind_to_frame");
+__asm__(
+    ".text\n"
+    ".p2align 4\n"
+    "kiln_unwind_to_frame:\n"
+    "  pushl %ebp\n"
+    "  pushl %ebx\n"
+    "  pushl %esi\n"
+    "  pushl %edi\n"
+    "  pushl $0\n"         // ReturnValue
+    "  pushl 28(%esp)\n"   // ExceptionRecord: record
+    "  pushl $1f\n"        // TargetIp
+    "  pushl 32(%esp)\n"   // TargetFrame: frame
+    "  call *__imp__RtlUnwind@16\n"
+    "1:\n"
+    "  popl %edi\n"
+    "  popl %esi\n"
+    "  popl %ebx\n"
+    "  popl %ebp\n"
+    "  ret $8\n");
+
 // The head of this thread's chain lives at fs:[0].
 EXCEPTION_REGISTRATION_RECORD* ChainHead() {
   EXCEPTION_REGISTRATION_RECORD* head;
@@ -47,7 +76,8 @@ void SetChainHead(EXCEPTION_REGISTRATION_RECORD* head) {
 }
 
 // What MSVC does at the end of a catch block: the thrown object, which still
-// lies in the abandoned frames of the extension, is destroyed.
+// lies in the abandoned frames of the extension, is destroyed. A rethrow
+// ("throw;") carries neither object nor type: nothing to destroy here.
 void DestroyThrownObject(const EXCEPTION_RECORD& record) {
   if (record.NumberParameters < 3) return;
   const ULONG_PTR magic = record.ExceptionInformation[0];
@@ -66,7 +96,7 @@ EXCEPTION_DISPOSITION NTAPI GuardHandler(EXCEPTION_RECORD* record, void* frame, 
   }
   // Runs the cleanup of every frame between the throw and ours (the
   // extension's destructors) and takes those frames off the chain.
-  RtlUnwind(frame, nullptr, record, nullptr);
+  UnwindToFrame(frame, record);
   DestroyThrownObject(*record);
   __builtin_longjmp(static_cast<GuardFrame*>(frame)->resume, 1);
 }

@@ -122,6 +122,9 @@ class KilnWebView final : public PageActions, public WebViewHost {
 extern KilnWebView* g_webView;
 
 // Posted to the main window when deferred work waits (KilnWebView::Defer).
-inline constexpr UINT kRunDeferredWork = WM_APP + 1;
+// A number registered under a name of ours, never one of the WM_APP range
+// that extensions are told to use for messages of their own: a subclass of
+// theirs that handles its own message must not swallow ours.
+UINT RunDeferredWorkMessage();
 
 }  // namespace kiln

@@ -148,7 +148,9 @@ void KilnWebView::Defer(std::function<void()> task) {
   deferred_.push_back(std::move(task));
   // One wake-up at a time: a page that posts thousands of messages at once
   // must not fill the thread's message queue.
-  if (!deferredPosted_) deferredPosted_ = PostMessageW(window, kRunDeferredWork, 0, 0) != FALSE;
+  if (!deferredPosted_) {
+    deferredPosted_ = PostMessageW(window, RunDeferredWorkMessage(), 0, 0) != FALSE;
+  }
 }
 
 void KilnWebView::RunDeferred() {
@@ -158,9 +160,23 @@ void KilnWebView::RunDeferred() {
   while (!deferred_.empty()) {
     std::function<void()> task = std::move(deferred_.front());
     deferred_.pop_front();
-    task();
+    // A task that fails is dropped alone; the ones after it still run.
+    try {
+      task();
+    } catch (...) {
+    }
   }
   runningDeferred_ = false;
+}
+
+UINT RunDeferredWorkMessage() {
+  // Registration fails only when the system's table of names is full; a
+  // number of the WM_APP range then still does the work.
+  static const UINT message = [] {
+    const UINT registered = RegisterWindowMessageW(L"Kiln.RunDeferredWork");
+    return registered != 0 ? registered : WM_APP + 0x3F00;
+  }();
+  return message;
 }
 
 }  // namespace kiln

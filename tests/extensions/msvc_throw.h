@@ -46,8 +46,10 @@ struct MsvcThrowInfo {
 #endif
 };
 
-// module: the DLL the raising code lives in.
-inline void RaiseAsMsvc(HMODULE module) {
+// module: the DLL the raising code lives in. A rethrow ("throw;") raises the
+// same exception with neither object nor type: MSVC's own frames fill in the
+// exception being handled, a host that stops it sees only the two nulls.
+inline void RaiseAsMsvc(HMODULE module, bool rethrow) {
   static MsvcThrowInfo info = {};
   MsvcThrownObject object;
 #if defined(_WIN64)
@@ -62,14 +64,15 @@ inline void RaiseAsMsvc(HMODULE module) {
   const ULONG_PTR arguments[] = {0x19930520, reinterpret_cast<ULONG_PTR>(&object),
                                  reinterpret_cast<ULONG_PTR>(&info)};
 #endif
+  ULONG_PTR rethrown[sizeof arguments / sizeof arguments[0]] = {arguments[0]};
   RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, sizeof arguments / sizeof arguments[0],
-                 arguments);
+                 rethrow ? rethrown : arguments);
 }
 
 #if defined(_WIN64)
-inline void ThrowAsMsvc(HMODULE module, MsvcThrowWitness witness) {
+inline void ThrowAsMsvc(HMODULE module, MsvcThrowWitness witness, bool rethrow = false) {
   g_msvcThrowWitness = witness;
-  RaiseAsMsvc(module);
+  RaiseAsMsvc(module, rethrow);
 }
 #else
 // Stands for the frame handler MSVC registers in a function with objects to
@@ -87,13 +90,13 @@ inline void SetMsvcChainHead(EXCEPTION_REGISTRATION_RECORD* head) {
   __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
 }
 
-inline void ThrowAsMsvc(HMODULE module, MsvcThrowWitness witness) {
+inline void ThrowAsMsvc(HMODULE module, MsvcThrowWitness witness, bool rethrow = false) {
   g_msvcThrowWitness = witness;
   EXCEPTION_REGISTRATION_RECORD frame = {};
   __asm__ volatile("movl %%fs:0, %0" : "=r"(frame.Next));
   frame.Handler = MsvcCleanupHandler;
   SetMsvcChainHead(&frame);
-  RaiseAsMsvc(module);
+  RaiseAsMsvc(module, rethrow);
   SetMsvcChainHead(frame.Next);  // never reached: nothing continues the exception
 }
 #endif

@@ -35,7 +35,11 @@
 //                   inside a frame that logs "<tag> unwound" when an unwind
 //                   passes it (32-bit only; MSVC's frames do their cleanup
 //                   there); the thrown object logs "<tag> thrown object
-//                   destroyed" from its destructor
+//                   destroyed" from its destructor. On x86 the host's
+//                   RtlUnwind is first made to behave as Windows' own
+//                   (windows_rtl_unwind.h), which logs "<tag> RtlUnwind as
+//                   on Windows"
+//   "rethrow-msvc"  the same as MSVC's "throw;" raises it: no object, no type
 //   "fault"         writes through a null pointer
 //   "message-box"   shows a message box (as extensions do to ask the user)
 //                   and waits until it is closed
@@ -52,6 +56,7 @@
 
 #include "kiln/extension.h"
 #include "msvc_throw.h"
+#include "windows_rtl_unwind.h"
 
 namespace {
 
@@ -172,8 +177,12 @@ class Recorder final : public kiln::IExtension {
     // The exception experiments must leave this function on purpose.
     if (id == "throw") throw std::runtime_error("thrown by the recorder");
     if (id == "throw-int") throw 7;
-    if (id == "throw-msvc") {
-      kiln_test::ThrowAsMsvc(g_module, {[] { Log("thrown object destroyed"); }, [] { Log("unwound"); }});
+    if (id == "throw-msvc" || id == "rethrow-msvc") {
+#if !defined(_WIN64)
+      if (kiln_test::RouteHostRtlUnwindAsWindows()) Log("RtlUnwind as on Windows");
+#endif
+      kiln_test::ThrowAsMsvc(g_module, {[] { Log("thrown object destroyed"); }, [] { Log("unwound"); }},
+                             id == "rethrow-msvc");
     }
     if (id == "fault") *static_cast<volatile int*>(nullptr) = 1;
     if (id == "message-box") {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 
 #include "harness.h"
 
@@ -16,16 +15,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-fs::path Built(const char* preset, const std::string& relative) {
-  return WinBuildDir().parent_path() / preset / relative;
-}
-
 const fs::path kRecorder32 = "tests/extensions/recorder.ext.dll";
 const fs::path kStandIn = "tests/runtime/EmbeddedBrowserWebView.dll";
 
 void CopyBuilt(const TestApp& app, const char* preset, const fs::path& built,
                const std::string& relative) {
-  app.CopyFrom(Built(preset, built.string()), relative);
+  app.CopyFrom(BuiltFile(preset, built.string()), relative);
 }
 
 // The stand-in runtime with its version texts ("120.0.2210.91") rewritten.
@@ -36,22 +31,12 @@ void WriteRuntimeOfVersion(const TestApp& app, const std::string& version,
     for (char c : text) wide += {c, '\0'};
     return wide;
   };
-  std::string bytes = ReadFile(Built("win32", kStandIn.string()));
+  std::string bytes = ReadFile(BuiltFile("win32", kStandIn.string()));
   const std::string from = utf16("120.0.2210.91"), to = utf16(version);
   for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) {
     bytes.replace(at, from.size(), to);
   }
   app.WriteFile(relative, bytes);
-}
-
-Lines LinesOf(const fs::path& file) {
-  Lines lines;
-  std::istringstream text(ReadFile(file));
-  for (std::string line; std::getline(text, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
 }
 
 struct CheckRun {
@@ -62,14 +47,14 @@ struct CheckRun {
 CheckRun CheckNatively(const fs::path& folder) {
   const fs::path output = folder.parent_path() / (folder.filename().string() + ".native.txt");
   const int exitCode = RunNative({KILN_CHECK_PROGRAM, folder.string()}, output);
-  return {exitCode, LinesOf(output)};
+  return {exitCode, ReadLines(output)};
 }
 
 CheckRun CheckUnderWine(const fs::path& folder) {
   const fs::path output = folder.parent_path() / (folder.filename().string() + ".wine.txt");
   const int exitCode =
       RunWine({WinePath(WinBuildDir() / "src" / "kiln-check.exe"), WinePath(folder)}, output);
-  return {exitCode, LinesOf(output)};
+  return {exitCode, ReadLines(output)};
 }
 
 struct CheckCase {
@@ -293,7 +278,7 @@ const CheckCase kCases[] = {
     {"ExtensionCutShort",
      App(R"({"name": "game"})",
          [](const TestApp& app) {
-           const std::string bytes = ReadFile(Built("win32", kRecorder32.string()));
+           const std::string bytes = ReadFile(BuiltFile("win32", kRecorder32.string()));
            app.WriteFile("short.ext.dll", bytes.substr(0, bytes.size() / 2));
          }),
      {"error: short.ext.dll: is cut short: its headers or sections run past the end of the "
@@ -372,7 +357,7 @@ TEST(CheckFifoTest, PipesAreFilesThatCannotBeRead) {
   const fs::path output = app.Path("check.txt");
   const int exitCode =
       RunNative({"/usr/bin/timeout", "20", KILN_CHECK_PROGRAM, app.folder().string()}, output);
-  EXPECT_EQ(LinesOf(output), (Lines{"error: package.json: cannot be read",
+  EXPECT_EQ(ReadLines(output), (Lines{"error: package.json: cannot be read",
                                     "error: pipe.ext.dll: cannot be read", "2 errors, 0 warnings"}));
   EXPECT_EQ(exitCode, 1);
 }

@@ -197,4 +197,18 @@ std::vector<json> ReadJsonLines(const fs::path& path) {
   return lines;
 }
 
+std::vector<std::string> ReadLines(const fs::path& path) {
+  std::vector<std::string> lines;
+  std::istringstream text(ReadFile(path));
+  for (std::string line; std::getline(text, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+fs::path BuiltFile(const char* preset, const std::string& relative) {
+  return WinBuildDir().parent_path() / preset / relative;
+}
+
 }  // namespace kiln::testing

@@ -88,6 +88,12 @@ fs::path LocalAppDataDir();
 // Reads a file whole; empty when it does not exist.
 std::string ReadFile(const fs::path& path);
 
+// A text file's lines, without their line ends ("\n" or "\r\n").
+std::vector<std::string> ReadLines(const fs::path& path);
+
+// A file of another build of this checkout (preset "win32", "win64", ...).
+fs::path BuiltFile(const char* preset, const std::string& relative);
+
 // Reads a file of JSON lines, skipping blank lines.
 std::vector<json> ReadJsonLines(const fs::path& path);
 

@@ -277,14 +277,21 @@ TEST_F(LoadedExtensionsTest, AnExceptionFromAnExtensionEndsOnlyThatMessage) {
   Page(ExtensionMessage("two", "throw", "[]"));
 #else
   // On x86 the host stops what MSVC throws (GCC's own throw would end the
-  // process inside the extension), after the extension's cleanup.
+  // process inside the extension), after the extension's cleanup, with
+  // RtlUnwind giving back registers as Windows' does.
   Page(ExtensionMessage("one", "throw-msvc", "[]"));
   const Lines log = folder.Log();
   const size_t raised = IndexOf(log, "one OnWebMessage throw-msvc 0 -1.000000 null");
-  EXPECT_LT(raised, IndexOf(log, "one unwound"));
+  EXPECT_LT(raised, IndexOf(log, "one RtlUnwind as on Windows"));
+  EXPECT_LT(IndexOf(log, "one RtlUnwind as on Windows"), IndexOf(log, "one unwound"));
   EXPECT_LT(IndexOf(log, "one unwound"), IndexOf(log, "one thrown object destroyed"));
   EXPECT_LT(IndexOf(log, "one thrown object destroyed"), log.size());
   Page(ExtensionMessage("two", "throw-msvc", "[]"));
+  // A rethrow carries nothing to destroy.
+  Page(ExtensionMessage("two", "rethrow-msvc", "[]"));
+  const Lines after = folder.Log();
+  EXPECT_LT(IndexOf(after, "two OnWebMessage rethrow-msvc 0 -1.000000 null"), after.size());
+  EXPECT_EQ(std::count(after.begin(), after.end(), "two thrown object destroyed"), 1);
 #endif
   Page(ExtensionMessage("one", "echo", R"(["after"])", 3));
   ASSERT_EQ(host.posted.size(), 1u);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "app/app_config.h"
@@ -30,9 +31,13 @@ std::string RectText(const RECT& r) {
 
 class WindowOperationsTest : public ::testing::Test {
  protected:
+  // Once for every suite built on this one: a class registers only once.
   static void SetUpTestSuite() {
-    ParseAppConfig(R"({"name": "window-test"})", config_);
-    ASSERT_TRUE(RegisterMainWindowClass(GetModuleHandleW(nullptr), config_));
+    static const bool registered = [] {
+      ParseAppConfig(R"({"name": "window-test"})", config_);
+      return RegisterMainWindowClass(GetModuleHandleW(nullptr), config_);
+    }();
+    ASSERT_TRUE(registered);
   }
 
   void SetUp() override {
@@ -133,6 +138,58 @@ TEST_F(WindowOperationsTest, SizeAndPositionWaitForNothingWhileFullscreen) {
   EXPECT_TRUE(SameRect(WindowRect(), fullscreen));
   host_->SetFullscreen(false);
   EXPECT_TRUE(SameRect(WindowRect(), before)) << "requests made while fullscreen are not replayed";
+}
+
+// Deferred work runs from the main window's procedure, as in Kiln's loop.
+class DeferredWorkTest : public WindowOperationsTest {
+ protected:
+  void SetUp() override {
+    WindowOperationsTest::SetUp();
+    g_webView = host_;
+  }
+  void TearDown() override {
+    g_webView = nullptr;
+    WindowOperationsTest::TearDown();
+  }
+
+  // Dispatches the thread's messages until done, for a second at most.
+  static void PumpUntil(const int& done, int wanted) {
+    for (int i = 0; i < 200 && done < wanted; ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      if (done < wanted) Sleep(5);
+    }
+  }
+};
+
+// What an extension may do: handle a message of its own in a subclass of
+// the main window, the first number of the range it is told to use.
+WNDPROC g_mainWindowProc = nullptr;
+LRESULT CALLBACK EatsFirstAppMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP + 1) return 0;
+  return CallWindowProcW(g_mainWindowProc, window, message, wParam, lParam);
+}
+
+TEST_F(DeferredWorkTest, RunsThroughASubclassThatHandlesAnExtensionsOwnMessage) {
+  g_mainWindowProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EatsFirstAppMessage)));
+  int ran = 0;
+  host_->Defer([&ran] { ++ran; });
+  PostMessageW(window_, WM_APP + 1, 0, 0);
+  PumpUntil(ran, 1);
+  EXPECT_EQ(ran, 1);
+}
+
+TEST_F(DeferredWorkTest, ATaskThatThrowsIsDroppedAloneAndLaterWorkStillRuns) {
+  int ran = 0;
+  host_->Defer([&ran] { ++ran; });
+  host_->Defer([] { throw std::runtime_error("a failing task"); });
+  host_->Defer([&ran] { ++ran; });
+  PumpUntil(ran, 2);
+  EXPECT_EQ(ran, 2);
+  host_->Defer([&ran] { ++ran; });
+  PumpUntil(ran, 3);
+  EXPECT_EQ(ran, 3);
 }
 
 TEST(MainWindowTest, ClassIsRegisteredWithTheIconOfAnImageFile) {

@@ -1,7 +1,5 @@
 #include "webview/webview2/app_container_access.h"
 
-#include <algorithm>
-
 namespace kiln {
 namespace {
 
@@ -11,22 +9,34 @@ constexpr uint32_t kReadAndExecute = 0x001200A9;
 constexpr uint32_t kGenericAll = 0x10000000;
 constexpr uint32_t kGenericReadAndExecute = 0x80000000 | 0x20000000;
 
-bool GrantsReadAndExecute(const AccessEntry& entry) {
-  return entry.allows && !entry.inheritOnly && entry.inheritedByFiles &&
-         entry.inheritedByFolders &&
+bool AllowsReadAndExecute(const AccessEntry& entry) {
+  return entry.allows &&
          ((entry.mask & kReadAndExecute) == kReadAndExecute || (entry.mask & kGenericAll) != 0 ||
           (entry.mask & kGenericReadAndExecute) == kGenericReadAndExecute);
 }
 
+bool CoversTheFolder(const AccessEntry& entry) {
+  return AllowsReadAndExecute(entry) && !entry.inheritOnly;
+}
+
+bool CoversEverythingBelow(const AccessEntry& entry) {
+  return AllowsReadAndExecute(entry) && entry.inheritedByFiles && entry.inheritedByFolders;
+}
+
 }  // namespace
 
-std::vector<std::string> MissingAppContainerGrants(const std::vector<AccessEntry>& entries) {
+std::vector<std::string> MissingAppContainerGrants(const FolderAccess& folder) {
   std::vector<std::string> missing;
+  if (!folder.volumeKeepsAcls || !folder.hasAccessList) return missing;
   for (const char* sid : {kAllApplicationPackages, kAllRestrictedApplicationPackages}) {
-    const bool granted = std::any_of(entries.begin(), entries.end(), [sid](const AccessEntry& entry) {
-      return entry.sid == sid && GrantsReadAndExecute(entry);
-    });
-    if (!granted) missing.push_back(sid);
+    bool folderCovered = false;
+    bool belowCovered = false;
+    for (const AccessEntry& entry : folder.entries) {
+      if (entry.sid != sid) continue;
+      folderCovered = folderCovered || CoversTheFolder(entry);
+      belowCovered = belowCovered || CoversEverythingBelow(entry);
+    }
+    if (!folderCovered || !belowCovered) missing.push_back(sid);
   }
   return missing;
 }

@@ -25,8 +25,21 @@ struct AccessEntry {
   bool inheritOnly = false;         // INHERIT_ONLY_ACE: not for the folder itself
 };
 
-// The two groups' SIDs that no entry of the list grants read and execute,
-// for the folder and everything below it.
-std::vector<std::string> MissingAppContainerGrants(const std::vector<AccessEntry>& entries);
+// What a folder's security says, as far as the decision needs it.
+struct FolderAccess {
+  // False on volumes that keep no access lists at all (FAT, exFAT): nothing
+  // is refused there, and nothing can be granted.
+  bool volumeKeepsAcls = true;
+  // False for a null access list, which lets everyone in: adding entries to
+  // it would shut everyone else out.
+  bool hasAccessList = true;
+  std::vector<AccessEntry> entries;
+};
+
+// The two groups' SIDs that the folder's entries do not grant read and
+// execute, for the folder and everything below it. One entry may grant
+// both, or two may share the work as Windows itself writes them: one for
+// the folder, one inherit-only for what it holds.
+std::vector<std::string> MissingAppContainerGrants(const FolderAccess& folder);
 
 }  // namespace kiln

@@ -38,6 +38,19 @@ std::vector<AccessEntry> EntriesOf(const ACL* dacl) {
   return entries;
 }
 
+// Where the volume cannot tell, it is taken to keep lists, as NTFS does.
+bool VolumeKeepsAcls(const std::wstring& folder) {
+  HANDLE handle = CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return true;
+  DWORD flags = 0;
+  const bool known =
+      GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0);
+  CloseHandle(handle);
+  return !known || (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
 }  // namespace
 
 void EnsureAppContainerAccess(const std::wstring& folder) {
@@ -47,9 +60,14 @@ void EnsureAppContainerAccess(const std::wstring& folder) {
                             nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
     return;
   }
+  FolderAccess access;
+  access.volumeKeepsAcls = VolumeKeepsAcls(folder);
+  // The call gives a null list for a descriptor whose list is null.
+  access.hasAccessList = dacl != nullptr;
+  access.entries = EntriesOf(dacl);
   std::vector<PSID> sids;
   std::vector<EXPLICIT_ACCESS_W> grants;
-  for (const std::string& missing : MissingAppContainerGrants(EntriesOf(dacl))) {
+  for (const std::string& missing : MissingAppContainerGrants(access)) {
     PSID sid = nullptr;
     if (!ConvertStringSidToSidW(Utf8ToWide(missing).c_str(), &sid)) continue;
     sids.push_back(sid);

@@ -1,0 +1,42 @@
+// The file system as kiln-pack writes it, one implementation per platform
+// (pack_files_posix.cc, pack_files_win.cc). Paths are UTF-8, relative to
+// the current folder or absolute, with "/" or the platform's separator.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kiln {
+
+class PackFiles {
+ public:
+  virtual ~PackFiles() = default;
+  // A file's bytes; nothing when it cannot be read or holds more than maxBytes.
+  virtual std::optional<std::string> Read(const std::string& path, uint64_t maxBytes) = 0;
+  // Makes the folder and those above it that are missing.
+  virtual bool MakeFolders(const std::string& path) = 0;
+  // Writes the file anew.
+  virtual bool Write(const std::string& path, std::string_view bytes) = 0;
+  virtual bool Exists(const std::string& path) = 0;
+  // Renames a file or folder; fails when to exists.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  virtual void RemoveTree(const std::string& path) = 0;
+  // True when path is folder or lies under it, links followed, as the
+  // platform compares names; path need not exist yet.
+  virtual bool IsWithin(const std::string& path, const std::string& folder) = 0;
+  // The last time the file was written, in seconds since 1970 (UTC).
+  virtual int64_t ModifiedTime(const std::string& path) = 0;
+};
+
+std::unique_ptr<PackFiles> OpenPackFiles();
+
+// The kiln.exe that lies beside the running kiln-pack.
+std::string KilnExeBesideProgram();
+
+// A text that no other run of kiln-pack uses at the same time.
+std::string UniqueSuffix();
+
+}  // namespace kiln
