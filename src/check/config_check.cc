@@ -158,6 +158,47 @@ void CheckUnknownKeys(const std::vector<ConfigReading>& readings, Findings& find
   }
 }
 
+// The browser splits "chromium-args" as Windows splits a command line:
+// blanks separate entries except inside double quotes, which are dropped.
+// Each entry should be a switch, "--name" or "--name=value"; anything else
+// the browser takes for an address to open or passes over.
+void CheckChromiumArgs(const std::string& args, Findings& findings) {
+  std::vector<std::string> entries;
+  std::string entry;
+  bool quoted = false, inEntry = false;
+  for (const char c : args) {
+    if (c == '"') {
+      quoted = !quoted;
+      inEntry = true;
+    } else if (!quoted && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
+      if (inEntry) entries.push_back(entry);
+      entry.clear();
+      inEntry = false;
+    } else {
+      entry += c;
+      inEntry = true;
+    }
+  }
+  if (inEntry) entries.push_back(entry);
+  if (quoted) {
+    findings.Warning(kFile, "chromium-args has a quote that is never closed; the browser reads "
+                            "everything after it as part of one entry");
+  }
+  for (const std::string& argument : entries) {
+    const size_t end = std::min(argument.find('='), argument.size());
+    bool isSwitch = argument.compare(0, 2, "--") == 0 && end > 2;
+    for (size_t i = 2; isSwitch && i < end; ++i) {
+      const char c = LowerAscii(argument[i]);
+      isSwitch = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+    }
+    if (!isSwitch) {
+      findings.Warning(kFile, "chromium-args entry " + Quoted(argument) +
+                                  " is no browser switch; write switches as \"--name\" or "
+                                  "\"--name=value\"");
+    }
+  }
+}
+
 std::string JsonTypeName(const nlohmann::json& value) {
   switch (value.type()) {
     case nlohmann::json::value_t::array: return "an array";
@@ -232,6 +273,7 @@ CheckedConfig CheckPackageJson(AppFolder& folder, Findings& findings) {
     }
   }
   CheckUnknownKeys(readings, findings);
+  CheckChromiumArgs(checked.config.chromiumArgs, findings);
 
   if (checked.Knows("name")) {
     const std::string folderName = UserDataFolderName(checked.config.name);

@@ -151,6 +151,25 @@ const CheckCase kCases[] = {
       "\"settings.content-mode\"?",
       "warning: package.json: unknown key \"messages.extra\", which kiln.exe ignores",
       "0 errors, 8 warnings"}},
+    {"GameRecipesInChromiumArgs",
+     App(R"({"name": "game", "chromium-args": " --autoplay-policy=no-user-gesture-required  )"
+         R"(--disable-background-timer-throttling\t--user-agent=\"Game 1.0\" --Mute-Audio"})"),
+     {"no problems found"}},
+    {"ChromiumArgsThatAreNoSwitches",
+     App(R"({"name": "game", "chromium-args": "autoplay-policy=x -mute-audio -- --=1 --a:b --ok=\"1 2"})"),
+     {"warning: package.json: chromium-args has a quote that is never closed; the browser reads "
+      "everything after it as part of one entry",
+      "warning: package.json: chromium-args entry \"autoplay-policy=x\" is no browser switch; "
+      "write switches as \"--name\" or \"--name=value\"",
+      "warning: package.json: chromium-args entry \"-mute-audio\" is no browser switch; "
+      "write switches as \"--name\" or \"--name=value\"",
+      "warning: package.json: chromium-args entry \"--\" is no browser switch; "
+      "write switches as \"--name\" or \"--name=value\"",
+      "warning: package.json: chromium-args entry \"--=1\" is no browser switch; "
+      "write switches as \"--name\" or \"--name=value\"",
+      "warning: package.json: chromium-args entry \"--a:b\" is no browser switch; "
+      "write switches as \"--name\" or \"--name=value\"",
+      "0 errors, 6 warnings"}},
     {"UserDataFolderName",
      App(R"({"name": "My Game: Deluxe"})"),
      {"warning: package.json: name \"My Game: Deluxe\" is no folder name Windows accepts; "

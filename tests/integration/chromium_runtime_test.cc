@@ -865,6 +865,70 @@ TEST_F(ChromiumRuntimeTest, AVideoLargerThanOneRangeAnswerPlaysAndSeeks) {
   EXPECT_GE(ranges, 3);
 }
 
+// kiln.js imported by a module: it asks for the components and calls one,
+// then the page tells whether its sound could start with no click, and
+// counts the ticks of a 50 ms timer.
+constexpr char kRecipesPage[] = R"(<!doctype html><meta charset="utf-8"><title>Recipes</title>
+<script type="module">
+import "./kiln.js";
+window.ticks = [];
+setInterval(() => ticks.push(performance.now()), 50);
+const sound = new AudioContext();
+const tone = sound.createOscillator();
+tone.connect(sound.destination);
+tone.start();
+const ids = await Kiln.ready;
+const echo = await Kiln.call("conv", "echo", 2.5, "Caf\u00e9", { timeout: 5000 });
+await new Promise((resolve) => setTimeout(resolve, 300));
+chrome.webview.postMessage({ ids, echo, sound: sound.state, played: sound.currentTime > 0 });
+</script>)";
+
+// Ticks of the page's timer in the last two seconds, and whether the page
+// is hidden.
+constexpr char kRecentTicks[] =
+    "[ticks.filter((at) => at > performance.now() - 2000).length, document.visibilityState]";
+
+TEST_F(ChromiumRuntimeTest, TheGameRecipesLetSoundStartWithNoClickAndTimersRunWhileMinimized) {
+  const std::string kilnJs = ReadFile(fs::path(KILN_SOURCE_DIR) / "sdk" / "kiln.js");
+  ASSERT_FALSE(kilnJs.empty());
+  const json steps = {Step("await", {{"event", "message"}}), Step("minimize"), Step("wait", {{"ms", 2500}}),
+                      Step("evaluate", {{"label", "minimized"}, {"expression", kRecentTicks}}),
+                      Step("await", {{"event", "evaluated"}}), Step("restore"), Step("wait", {{"ms", 500}}),
+                      Step("end")};
+  const auto run = [&](const std::string& name, const std::string& recipes) {
+    json package = PackageJson(name);
+    package["chromium-args"] = package["chromium-args"].get<std::string>() + recipes;
+    auto app = MakeApp(name, {{"index.html", kRecipesPage}, {"kiln.js", kilnJs}}, package);
+    AddRecorderExtension(*app, "conv.ext.dll", {{"ids", {"conv"}}});
+    StandInRun result = Run(*app, steps);
+    ExpectCleanRun(result);
+    EXPECT_EQ(result.run.ExitCode(), 0);
+    return result;
+  };
+  const StandInRun plain = run("no-recipes", "");
+  const StandInRun recipes = run("recipes", " --autoplay-policy=no-user-gesture-required"
+                                            " --disable-background-timer-throttling --disable-renderer-backgrounding"
+                                            " --disable-backgrounding-occluded-windows");
+
+  for (const StandInRun* result : {&plain, &recipes}) {
+    const std::vector<json> reports = PageReports(*result);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0]["ids"], json::array({"conv"})) << "kiln.js, imported by a module, heard Kiln";
+    EXPECT_EQ(reports[0]["echo"], json::parse(R"({"0": 2.5, "1": "Caf\u00e9"})")) << "and its call was answered";
+    std::vector<std::string> states;
+    for (const json& line : result->Events("window-state")) states.push_back(line["state"]);
+    EXPECT_EQ(states, (std::vector<std::string>{"minimized", "normal"})) << "the page's window followed Kiln's";
+    EXPECT_EQ(Evaluated(*result, "minimized")[1], "hidden") << "a minimised app's page is hidden";
+  }
+  EXPECT_EQ(PageReports(plain)[0]["sound"], "suspended") << "without the recipe sound waits for a click";
+  EXPECT_EQ(PageReports(recipes)[0]["sound"], "running");
+  EXPECT_EQ(PageReports(recipes)[0]["played"], true);
+  // 40 ticks in two seconds at the timer's rate; a throttled timer runs
+  // once a second.
+  EXPECT_LE(Evaluated(plain, "minimized")[0].get<int>(), 8) << "without the recipe the hidden page's timer slows";
+  EXPECT_GE(Evaluated(recipes, "minimized")[0].get<int>(), 25) << "with it the timer keeps its rate";
+}
+
 // Script for the evaluate step: runs start, waits up to 10 s for condition
 // to hold, then gives result.
 std::string AwaitInPage(const std::string& start, const std::string& condition, const std::string& result) {

@@ -205,6 +205,10 @@ UINT RunStep(const json& step) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
   }
+  if (action == "minimize" || action == "restore") {
+    ShowWindow(g_parent, action == "minimize" ? SW_MINIMIZE : SW_RESTORE);
+    return 0;
+  }
   if (action == "activate") {
     SwitchAwayAndBack();
     return 0;

@@ -33,6 +33,8 @@
 //   snapshot {label}                   the main window as the user sees it
 //   resize {width, height}             the main window's client size, in pixels
 //   move {x, y}                        the main window's outer top-left corner
+//   minimize, restore                  the user minimises the main window, or
+//                                      restores it
 //   activate                           another window takes activation, then the
 //                                      main window gets it back (as after Alt+Tab)
 //   end                                the user closes the main window

@@ -18,8 +18,7 @@ using kiln::testing::QuoteArgument;
 constexpr const wchar_t* kBrowserSwitches[] = {
     L"--headless", L"--no-startup-window", L"--no-sandbox", L"--disable-gpu", L"--disable-quic",
     L"--no-first-run", L"--disable-background-networking", L"--disable-component-update",
-    L"--disable-sync", L"--disable-popup-blocking", L"--disable-dev-shm-usage",
-    L"--autoplay-policy=no-user-gesture-required", L"--remote-debugging-pipe"};
+    L"--disable-sync", L"--disable-popup-blocking", L"--disable-dev-shm-usage", L"--remote-debugging-pipe"};
 
 // Opens fd 3 to the loopback port given first, then becomes the command that
 // follows, fd 4 being the same connection: Chromium reads its pipe's

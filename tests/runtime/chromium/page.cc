@@ -227,13 +227,33 @@ void Page::SetBounds(const RECT& bounds) {
   view_.SetBounds(bounds);
   const LONG width = bounds.right - bounds.left;
   const LONG height = bounds.bottom - bounds.top;
-  if (width <= 0 || height <= 0) return;  // minimized: keep the last size
+  // Kiln gives a minimised window's web view no room. WebView2 then hides
+  // the page (it counts the window as occluded), and so does the browser
+  // with its own window minimised; the page keeps its last size.
+  const bool minimized = width <= 0 || height <= 0;
+  if (minimized != minimized_) {
+    minimized_ = minimized;
+    SetWindowState(minimized ? "minimized" : "normal");
+  }
+  if (minimized) return;
   // The bounds are in device pixels; the page is laid out in CSS pixels.
   const double scale = view_.scale();
   Send("Emulation.setDeviceMetricsOverride", {{"width", std::lround(width / scale)},
                                               {"height", std::lround(height / scale)},
                                               {"deviceScaleFactor", scale},
                                               {"mobile", false}});
+}
+
+void Page::SetWindowState(const char* state) {
+  Send("Browser.getWindowForTarget", json::object(), [this, state](const json& result, const json* error) {
+    if (error) return Record({{"event", "error"}, {"text", "no window for the page: " + error->dump()}});
+    devTools_.Send("Browser.setWindowBounds",
+                   {{"windowId", result.value("windowId", 0)}, {"bounds", {{"windowState", state}}}}, "",
+                   [state](const json&, const json* error) {
+      if (error) return Record({{"event", "error"}, {"text", std::string("window state refused: ") + error->dump()}});
+      Record({{"event", "window-state"}, {"state", state}});
+    });
+  });
 }
 
 void Page::SetVisible(bool visible) { view_.SetVisible(visible); }

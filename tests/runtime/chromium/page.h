@@ -66,6 +66,9 @@ class Page final : public PageDriver {
   void DecideInTurn(std::shared_ptr<const json> report, size_t index);
   void OnFrame(const json& params);
   void ReportDevToolsAddress();
+  // "minimized" or "normal": the browser's own window, which decides
+  // whether the page is hidden.
+  void SetWindowState(const char* state);
 
   BrowserOptions options_;
   bool devToolsPort_ = false;
@@ -77,6 +80,7 @@ class Page final : public PageDriver {
   std::string sessionId_;
   RECT bounds_ = {};
   bool closing_ = false;
+  bool minimized_ = false;
   int frames_ = 0;
 };
 
