@@ -19,9 +19,7 @@ bash scripts/build.sh "$KILN_WIN_PRESET"
 kit=$(mktemp -d /tmp/kiln-selftest.XXXXXX)
 trap 'rm -rf "$kit"' EXIT
 cp -r "$KILN_WIN_BUILD/selftest/kit/." "$kit/"
-# run.sh puts the kit's own kiln.exe, packed by the build, beside the kit.
-export KILN_EXE=$KILN_WIN_BUILD/selftest/kit/kiln.exe
-rm -f "$kit/kiln.exe"
+rm -f "$kit/kiln.exe"  # run.sh puts this build's beside the kit
 # The saves of an earlier self-test would be read back as this one's.
 rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/kiln-selftest
 
