@@ -33,5 +33,5 @@ for preset in "${presets[@]}"; do
   cmake --preset "$preset" >"build/$preset.log" 2>&1 || { cat "build/$preset.log"; exit 1; }
   cmake --build --preset "$preset" -j"$(nproc)" >>"build/$preset.log" 2>&1 ||
     { grep -E 'error|Error' "build/$preset.log" | head -40; exit 1; }
-  [ "$preset" = win32 ] && pack_selftest_kit "$preset"
+  if [ "$preset" = win32 ]; then pack_selftest_kit "$preset"; fi
 done
