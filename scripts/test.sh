@@ -38,7 +38,7 @@ add_counts() {
 run_gtest() {
   local name=$1; shift
   local log="$logs/$name.log"
-  echo "test: $name"
+  echo "test: $name (at ${SECONDS} s)"
   local status=0
   "$@" --gtest_color=no >"$log" 2>&1 || status=$?
   tr -d '\r' <"$log" >"$log.tmp" && mv "$log.tmp" "$log"
@@ -50,7 +50,7 @@ run_gtest() {
 run_node_tests() {
   local name=$1; shift
   local log="$logs/$name.log"
-  echo "test: $name"
+  echo "test: $name (at ${SECONDS} s)"
   local status=0
   node --test --test-reporter=tap "$@" >"$log" 2>&1 || status=$?
   add_counts "$log" "$status" '^# pass \([0-9]*\)$' '^# fail \([0-9]*\)$' '^not ok|error'
@@ -62,7 +62,7 @@ run_fuzzer() {
   name=$(basename "$fuzzer")
   corpus=build/fuzz-corpus/$name
   mkdir -p "$corpus"
-  echo "fuzz: $name"
+  echo "fuzz: $name (at ${SECONDS} s)"
   local seeds=()
   [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
   if "$fuzzer" -max_total_time="${KILN_FUZZ_SECONDS:-10}" -print_final_stats=0 "$corpus" "${seeds[@]}" \
@@ -85,9 +85,9 @@ kiln_wine_start
 trap kiln_wine_stop EXIT
 
 if [ "$KILN_WIN_PRESET" = win32 ]; then
-  echo "test: the Windows side runs the shipped 32-bit build under 32-bit Wine"
+  echo "test: the Windows side runs the shipped 32-bit build under 32-bit Wine (at ${SECONDS} s)"
 else
-  echo "test: this machine cannot run 32-bit code: the shipped 32-bit build was compiled, not run; the Windows side runs the 64-bit build"
+  echo "test: this machine cannot run 32-bit code: the shipped 32-bit build was compiled, not run; the Windows side runs the 64-bit build (at ${SECONDS} s)"
 fi
 run_gtest unit-wine wine "$KILN_WIN_BUILD/tests/kiln_unit_tests.exe"
 if [ -f "$KILN_WIN_BUILD/tests/kiln_shell_tests.exe" ]; then
@@ -102,7 +102,7 @@ fi
 # 768 of the 2560 by 1600 screen) in the picture it saved, and the folder
 # is left as it was.
 run_script_test() {
-  echo "test: scripts/run.sh on an app folder of its own"
+  echo "test: scripts/run.sh on an app folder of its own (at ${SECONDS} s)"
   local folder screen status=0
   folder=$(mktemp -d /tmp/kiln-run-test.XXXXXX)
   mkdir "$folder/www"
@@ -126,7 +126,7 @@ run_script_test() {
 # The self-test kit as a Windows user runs it, on the build under test: each
 # of its checks counts as a test.
 run_selftest() {
-  echo "test: the self-test kit"
+  echo "test: the self-test kit (at ${SECONDS} s)"
   local status=0 ok bad
   bash scripts/selftest.sh >"$logs/selftest-table.log" 2>&1 || status=$?
   ok=$(sed -n 's/^selftest: \([0-9]*\) passed.*/\1/p' "$logs/selftest-table.log")
@@ -148,7 +148,7 @@ run_selftest
 # the figures are.
 run_bench_smoke() {
   local name=$1 figure=$2; shift 2
-  echo "test: benchmark $name, smoke run"
+  echo "test: benchmark $name, smoke run (at ${SECONDS} s)"
   local log="$logs/bench-$name.log"
   if timeout 600 "$@" >"$log" 2>&1 && grep -qE "$figure" "$log"; then
     passed=$((passed + 1))
@@ -166,5 +166,5 @@ run_bench_smoke bridge_round_trip '^round trips per second' bash bench/bridge_ro
 run_bench_smoke startup '^ratio to the minimal window' bash bench/startup.sh 1
 run_bench_smoke chromium_load '^a <video> of 200 MB' bash bench/chromium_load.sh
 
-echo "tests: $passed passed, $failed failed"
+echo "tests: $passed passed, $failed failed (in ${SECONDS} s)"
 [ "$failed" -eq 0 ]

@@ -77,13 +77,23 @@ class SavesTest : public ::testing::Test {
   }
 
   // Runs the steps and kills kiln.exe's Wine process, as a crash would end
-  // it, afterMs after the page's first answer.
-  StandInRun RunKilled(const json& steps, int afterMs) {
+  // it, afterMs after the page's answersBefore-th answer: counting answers
+  // rather than time puts the kill in the middle of the writes on a fast
+  // machine and a slow one alike.
+  StandInRun RunKilled(const json& steps, int answersBefore, int afterMs) {
     const fs::path transcript = app_.Path("transcript.jsonl");
     fs::remove(transcript);
     auto running = std::async(std::launch::async, [&] { return Run(steps); });
-    for (int wait = 0; wait < 3000 && ReadFile(transcript).find("\"post-json\"") == std::string::npos; ++wait) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto answersSoFar = [&] {
+      const std::string text = ReadFile(transcript);
+      int count = 0;
+      for (size_t at = text.find("\"post-json\""); at != std::string::npos; at = text.find("\"post-json\"", at + 1)) {
+        ++count;
+      }
+      return count;
+    };
+    for (int wait = 0; wait < 15000 && answersSoFar() < answersBefore; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
     const std::string exe = WinePath(app_.Path("kiln.exe"));
@@ -173,7 +183,8 @@ TEST_F(SavesTest, KilledAtRandomMomentsWhileWritingEverySaveIsStillOneWholeVersi
       written[slot].insert(v);
       steps.push_back(Saves("write", {slot, Version(slot, v)}, v));
     }
-    const StandInRun run = RunKilled(steps, std::uniform_int_distribution<int>(0, 250)(random));
+    const StandInRun run = RunKilled(steps, std::uniform_int_distribution<int>(1, kWritesPerRun * 3 / 4)(random),
+                                     std::uniform_int_distribution<int>(0, 4)(random));
     ASSERT_FALSE(run.run.TimedOut()) << "kiln.exe was killed";
     const std::map<int, json> answers = Answers(run);
     for (const auto& [v, answer] : answers) {
