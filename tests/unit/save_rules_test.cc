@@ -96,8 +96,12 @@ TEST(SaveRulesTest, RequestsTakeTheirParametersAsStringsOrAreAnsweredWithTheRule
     ASSERT_EQ(parsed.request.has_value(), c.error.empty()) << c.messageId;
     if (!parsed.request) continue;
     EXPECT_EQ(parsed.request->operation, c.operation);
-    if (!c.values.empty()) EXPECT_EQ(parsed.request->name, c.values[0].text);
-    if (c.values.size() == 2) EXPECT_EQ(parsed.request->text, c.values[1].text) << "copied whole";
+    if (!c.values.empty()) {
+      EXPECT_EQ(parsed.request->name, c.values[0].text);
+    }
+    if (c.values.size() == 2) {
+      EXPECT_EQ(parsed.request->text, c.values[1].text) << "copied whole";
+    }
   }
 }
 
