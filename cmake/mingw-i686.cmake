@@ -1,6 +1,4 @@
 # The shipped kiln.exe: 32-bit x86 Windows, cross-compiled with mingw-w64.
-# The posix thread model gives std::thread and std::mutex (GoogleTest and the
-# test tools need them); winpthread is linked statically like everything else.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KILN_MINGW_TRIPLE i686-w64-mingw32)

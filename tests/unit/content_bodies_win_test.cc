@@ -8,9 +8,9 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 
 #include "../common/test_bytes.h"
+#include "../common/threads_win.h"
 #include "app/app_config.h"
 #include "common/paths.h"
 #include "webview/byte_streams_win.h"
@@ -218,7 +218,7 @@ TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
     ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IStream, body.Get(), &marshaled), S_OK);
     IStream* unmarshaled = nullptr;
     std::string read;
-    std::thread reader([&] {
+    kiln_test::Thread reader([&] {
       CoInitializeEx(nullptr, COINIT_MULTITHREADED);
       if (SUCCEEDED(CoGetInterfaceAndReleaseStream(marshaled, IID_IStream,
                                                    reinterpret_cast<void**>(&unmarshaled)))) {
@@ -226,7 +226,7 @@ TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
       }
       CoUninitialize();
     });
-    reader.join();
+    reader.Join();
     EXPECT_EQ(unmarshaled, body.Get());
     if (unmarshaled) unmarshaled->Release();
     EXPECT_FALSE(read.empty());

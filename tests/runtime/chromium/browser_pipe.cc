@@ -10,12 +10,12 @@ void BrowserPipe::Open(std::uintptr_t socket, OnMessage onMessage) {
   socket_ = socket;
   onMessage_ = std::move(onMessage);
   closed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  reader_ = std::thread([this, socket] { ReadLoop(socket); });
+  reader_.Start([this, socket] { ReadLoop(socket); });
 }
 
 bool BrowserPipe::Send(const std::string& message) {
   const std::string framed = message + '\0';
-  std::lock_guard<std::mutex> lock(sending_);
+  kiln_test::Lock::Held held(sending_);
   if (socket_ == static_cast<std::uintptr_t>(INVALID_SOCKET)) return false;
   size_t sent = 0;
   while (sent < framed.size()) {
@@ -49,14 +49,14 @@ bool BrowserPipe::WaitUntilClosed(DWORD timeoutMs) {
 
 void BrowserPipe::Close() {
   {
-    std::lock_guard<std::mutex> lock(sending_);
+    kiln_test::Lock::Held held(sending_);
     if (socket_ != static_cast<std::uintptr_t>(INVALID_SOCKET)) {
       shutdown(socket_, SD_BOTH);
       closesocket(socket_);
       socket_ = static_cast<std::uintptr_t>(INVALID_SOCKET);
     }
   }
-  if (reader_.joinable() && reader_.get_id() != std::this_thread::get_id()) reader_.join();
+  reader_.Join();
   if (closed_) {
     CloseHandle(closed_);
     closed_ = nullptr;

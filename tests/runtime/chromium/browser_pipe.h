@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "../../common/threads_win.h"
 
 namespace standin {
 
@@ -35,8 +35,8 @@ class BrowserPipe {
   void ReadLoop(std::uintptr_t socket);
 
   std::uintptr_t socket_ = ~std::uintptr_t{0};
-  std::mutex sending_;
-  std::thread reader_;
+  kiln_test::Lock sending_;
+  kiln_test::Thread reader_;
   OnMessage onMessage_;
   HANDLE closed_ = nullptr;
 };

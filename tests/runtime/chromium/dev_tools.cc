@@ -34,7 +34,7 @@ bool DevTools::Connect(std::uintptr_t connection, Listener listener, std::string
   const HWND window = window_;
   pipe_.Open(connection, [this, window](std::string message, bool closed) {
     {
-      std::lock_guard<std::mutex> lock(incomingLock_);
+      kiln_test::Lock::Held held(incomingLock_);
       incoming_.push_back(closed ? kClosedMark : std::move(message));
     }
     PostMessageW(window, kIncoming, 0, 0);
@@ -76,7 +76,7 @@ void DevTools::Deliver() {
   // One message per call: a handler may run a modal loop or close us.
   std::string text;
   {
-    std::lock_guard<std::mutex> lock(incomingLock_);
+    kiln_test::Lock::Held held(incomingLock_);
     if (incoming_.empty()) return;
     text = std::move(incoming_.front());
     incoming_.pop_front();

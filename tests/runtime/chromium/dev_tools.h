@@ -9,7 +9,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -48,7 +47,7 @@ class DevTools {
   BrowserPipe pipe_;
   HWND window_ = nullptr;
   Listener listener_;
-  std::mutex incomingLock_;
+  kiln_test::Lock incomingLock_;
   std::deque<std::string> incoming_;
   bool closedSeen_ = false;
   long long nextId_ = 1;
