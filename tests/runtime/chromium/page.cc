@@ -486,9 +486,8 @@ void Page::DecideInTurn(std::shared_ptr<const json> report, size_t index) {
 }
 
 void Page::OnFrame(const json& params) {
-  // Acknowledged once painted, so that the browser sends the next frame only
-  // when Kiln's thread has nothing else to do: frames come as fast as the
-  // window takes them, and each costs the thread its decoding.
+  // Acknowledged once painted: frames come as fast as the window takes them,
+  // and each costs Kiln's thread its decoding and painting.
   const auto acknowledge = [this, sessionId = params.value("sessionId", 0)] {
     Send("Page.screencastFrameAck", {{"sessionId", sessionId}});
   };

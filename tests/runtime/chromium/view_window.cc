@@ -155,7 +155,10 @@ bool ViewWindow::ShowFrame(const std::string& encoded, std::function<void()> tak
     return true;
   }
   taken_ = std::move(taken);
-  InvalidateRect(window_, nullptr, FALSE);
+  // Painted now rather than when WM_PAINT's turn comes: that turn waits
+  // until no posted message is left, and a page that animates sends frames
+  // that keep the queue from ever emptying.
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   return true;
 }
 
