@@ -3,6 +3,7 @@
 // by the message bridge tests.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -51,12 +52,13 @@ inline void AddRecorderExtension(const TestApp& app, const std::string& file, co
   app.WriteFile(file.substr(0, file.size() - 4) + ".json", config.dump());
 }
 
+// A missing snapshot ends the test: callers read its keys from a const json,
+// where an absent key is undefined behaviour, not an error.
 inline json Snapshot(const StandInRun& run, const std::string& label) {
   for (const json& line : run.Events("snapshot")) {
     if (line["label"] == label) return line;
   }
-  ADD_FAILURE() << "no snapshot " << label;
-  return json::object();
+  throw std::runtime_error("no snapshot " + label);
 }
 
 // The JSON texts the host posted to the page, in order.
