@@ -19,13 +19,13 @@
 #include <utility>
 
 #include "kiln/extension.h"
+#include "message_window_win.h"
 #include "save_folder_win.h"
 #include "save_rules.h"
 
 namespace kiln::saves {
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"KilnSavesAnswers";
 constexpr UINT kAnswersReady = WM_APP + 1;
 
 struct Job {
@@ -40,13 +40,6 @@ struct Reply {
   Answer answer;
 };
 
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
-
 class SavesExtension final : public IExtension {
  public:
   explicit SavesExtension(IApplication* application) : application_(application) {
@@ -55,14 +48,9 @@ class SavesExtension final : public IExtension {
   }
 
   bool CreateAnswerWindow() {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = ThisModule();
-    windowClass.lpszClassName = kWindowClass;
-    if (!RegisterClassExW(&windowClass)) return false;
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, this);
-    return window_ != nullptr;
+    return window_.Create([this](UINT message, WPARAM, LPARAM) {
+      if (message == kAnswersReady) SendReplies();
+    });
   }
 
   // Writes and removals already asked for are finished, so that what a
@@ -77,8 +65,7 @@ class SavesExtension final : public IExtension {
       WaitForSingleObject(worker_, INFINITE);
       CloseHandle(worker_);
     }
-    if (window_) DestroyWindow(window_);
-    UnregisterClassW(kWindowClass, ThisModule());
+    window_.Destroy();
     DeleteCriticalSection(&lock_);
     delete this;
   }
@@ -139,7 +126,7 @@ class SavesExtension final : public IExtension {
       EnterCriticalSection(&lock_);
       if (answered) {
         replies_.push_back(std::move(reply));
-        if (!replyPosted_) replyPosted_ = PostMessageW(window_, kAnswersReady, 0, 0) != FALSE;
+        if (!replyPosted_) replyPosted_ = window_.Post(kAnswersReady);
       }
     }
     LeaveCriticalSection(&lock_);
@@ -175,23 +162,8 @@ class SavesExtension final : public IExtension {
     application_->SendWebMessage(messageId, static_cast<uint32_t>(values.size()), values.data(), asyncId);
   }
 
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-      SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    } else if (message == kAnswersReady) {
-      try {
-        reinterpret_cast<SavesExtension*>(GetWindowLongPtrW(window, GWLP_USERDATA))->SendReplies();
-      } catch (...) {
-        // Out of memory: these answers are lost.
-      }
-      return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
-
   IApplication* application_;
-  HWND window_ = nullptr;
+  extensions::MessageWindow window_;
   HANDLE worker_ = nullptr;
   std::string folder_;  // written before the worker starts, read by it only
   // Guards what follows, shared by the UI thread and the worker.
