@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything Kiln's build and test bed need on a Debian 12 machine.
-# Idempotent: does nothing when every package is already present. Where the
-# kernel runs 32-bit code, 32-bit Wine comes too, so that the shipped 32-bit
-# kiln.exe can be run.
+# Idempotent: does nothing when every package is already present. 32-bit Wine
+# comes too, so that the shipped 32-bit kiln.exe can be run: natively where
+# the kernel runs 32-bit code, else under qemu-user (scripts/emulation.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/machine.sh
@@ -33,7 +33,9 @@ install() {
 install "${packages[@]}"
 
 # The probe needs the assembler and linker that came with g++.
+dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
 if kiln_runs_32bit_code; then
-  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
   install wine32:i386
+else
+  install qemu-user wine32:i386
 fi

@@ -3,8 +3,9 @@
 # core natively, the fuzzers for a bounded time, and the Windows side under
 # Wine (unit tests, then the real kiln.exe driven through its integration
 # tests). The Windows side that runs is the shipped 32-bit build where this
-# machine runs 32-bit code, else the 64-bit build of the same sources. Ends
-# with one "N passed, N failed" line.
+# machine runs 32-bit code, else the 64-bit build of the same sources, and
+# then the shipped build's x86-only cases under emulation
+# (scripts/test-emulated.sh). Ends with one "N passed, N failed" line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KILN_ROOT=$PWD
@@ -87,7 +88,7 @@ trap kiln_wine_stop EXIT
 if [ "$KILN_WIN_PRESET" = win32 ]; then
   echo "test: the Windows side runs the shipped 32-bit build under 32-bit Wine (at ${SECONDS} s)"
 else
-  echo "test: this machine cannot run 32-bit code: the shipped 32-bit build was compiled, not run; the Windows side runs the 64-bit build (at ${SECONDS} s)"
+  echo "test: this machine cannot run 32-bit code: the Windows side runs the 64-bit build, the shipped 32-bit build's x86-only cases run under emulation later (at ${SECONDS} s)"
 fi
 run_gtest unit-wine wine "$KILN_WIN_BUILD/tests/kiln_unit_tests.exe"
 if [ -f "$KILN_WIN_BUILD/tests/kiln_shell_tests.exe" ]; then
@@ -139,9 +140,27 @@ run_selftest() {
   fi
 }
 
+# The shipped build's x86-only cases, where this machine runs no 32-bit code.
+emulated_summary=
+run_emulated_stage() {
+  echo "test: the shipped 32-bit build under emulation (at ${SECONDS} s)"
+  local status=0 ok bad
+  bash scripts/test-emulated.sh >"$logs/emulated.log" 2>&1 || status=$?
+  emulated_summary=$(grep '^win32 under emulation:' "$logs/emulated.log" | tail -n 1)
+  ok=$(sed -n 's/^win32 under emulation: \([0-9]*\) passed.*/\1/p' "$logs/emulated.log")
+  bad=$(sed -n 's/^win32 under emulation: [0-9]* passed, \([0-9]*\) failed.*/\1/p' "$logs/emulated.log")
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  if [ "$status" -ne 0 ]; then
+    grep -vE '^test: ' "$logs/emulated.log" | tail -n 40
+    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+  fi
+}
+
 kiln_wine_stop
 run_script_test
 run_selftest
+run_emulated_stage
 
 # Every benchmark once with small counts, so none can stop working unseen:
 # each passes when it ran to its end and printed its last figure, whatever
@@ -166,5 +185,6 @@ run_bench_smoke bridge_round_trip '^round trips per second' bash bench/bridge_ro
 run_bench_smoke startup '^ratio to the minimal window' bash bench/startup.sh 1
 run_bench_smoke chromium_load '^a <video> of 200 MB' bash bench/chromium_load.sh
 
+[ -z "$emulated_summary" ] || echo "$emulated_summary"
 echo "tests: $passed passed, $failed failed (in ${SECONDS} s)"
 [ "$failed" -eq 0 ]

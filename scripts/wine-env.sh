@@ -5,6 +5,11 @@
 # under 32-bit Wine; elsewhere the 64-bit build of the same sources under
 # 64-bit Wine (see scripts/machine.sh). Wine's launcher scripts prefer a
 # 32-bit Wine when one is installed, so loader and server are named directly.
+#
+# KILN_WIN_PRESET=win32 on a machine that runs no 32-bit code chooses the
+# emulated bed: a 64-bit prefix whose 64-bit Wine starts Wine's 32-bit loader
+# for the shipped build's exes, which qemu-user runs through a binfmt entry
+# (scripts/emulation.sh) that exists only between start and stop.
 #   kiln_wine_start   prepares the prefix (once) and starts display and server
 #   kiln_wine_stop    ends both again
 # Exports KILN_WIN_PRESET and KILN_WIN_BUILD (the Windows build to run) and
@@ -19,7 +24,15 @@ KILN_WIN_PRESET=$(kiln_test_preset)
 export KILN_WIN_BUILD=$KILN_ROOT/build/$KILN_WIN_PRESET
 export WINEDEBUG=-all
 export WINEPREFIX=${WINEPREFIX:-$KILN_ROOT/build/wineprefix-$KILN_WIN_PRESET${KILN_DESKTOP:+-desktop}}
-if [ "$KILN_WIN_PRESET" = win32 ]; then
+KILN_EMULATED=
+if [ "$KILN_WIN_PRESET" = win32 ] && ! kiln_runs_32bit_code; then
+  KILN_EMULATED=yes
+  source "$KILN_ROOT/scripts/emulation.sh"
+  export WINEPREFIX=$KILN_ROOT/build/wineprefix-win32-emulated WINEARCH=win64 KILN_RUNTIME_ARCH=x86
+  export WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver64
+  # Without it qemu cannot give Wine the address range of its shared data.
+  export QEMU_RESERVED_VA=0xffff0000
+elif [ "$KILN_WIN_PRESET" = win32 ]; then
   export WINEARCH=win32 KILN_RUNTIME_ARCH=x86
   export WINELOADER=/usr/lib/wine/wine WINESERVER=/usr/lib/wine/wineserver32
 else
@@ -64,6 +77,7 @@ kiln_start_display() {
 }
 
 kiln_wine_start() {
+  if [ -n "$KILN_EMULATED" ]; then kiln_emulation_start || return 1; fi
   kiln_start_display
   kiln_prepare_prefix
   wineserver -k >/dev/null 2>&1 || true
@@ -74,4 +88,5 @@ kiln_wine_start() {
 kiln_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
   if [ -n "${KILN_XVFB_PID:-}" ]; then kill "$KILN_XVFB_PID" 2>/dev/null || true; fi
+  if [ -n "$KILN_EMULATED" ]; then kiln_emulation_stop; fi
 }

@@ -19,7 +19,8 @@
 //
 // - Kiln ships as a 32-bit x86 program: build the extension as a 32-bit x86
 //   DLL (MSVC "Win32"/x86, or i686-w64-mingw32). Pointers and shared values
-//   are then 32 bits wide.
+//   are then 32 bits wide. A game packed with "kiln-pack --arch x64" ships
+//   the 64-bit kiln.exe instead, which loads only x86-64 DLLs.
 // - Both interfaces are used through their tables of virtual functions, in
 //   the order declared below, with the compiler's default calling convention
 //   for member functions (thiscall on 32-bit x86; never COM's __stdcall).
@@ -63,10 +64,11 @@
 //     tables that only it knows, finds no handler past its own frames and
 //     calls std::terminate. The process ends at once; the host never sees
 //     the exception.
-//   * 64-bit host (the test builds): an exception of a mingw-w64 extension
-//     escaping OnWebMessage is caught by the host, which drops that one page
-//     message; around the other functions nothing is caught. An MSVC
-//     extension's exception ends the process.
+//   * 64-bit host: an exception escaping OnWebMessage is stopped and that
+//     one page message dropped, whether MSVC threw it (after your frames'
+//     cleanup, the thrown object destroyed; a rethrow as on 32-bit) or
+//     mingw-w64 did (every module there unwinds through the same system
+//     tables). Around the other functions nothing is stopped.
 //   Crashes such as access violations are never stopped.
 // - SendWebMessage and GetUserDataFolder work only once the web view exists,
 //   that is from the first OnWebMessage on. Called earlier, SendWebMessage

@@ -271,10 +271,15 @@ TEST_F(LoadedExtensionsTest, SharedValuesCrossExtensions) {
 
 TEST_F(LoadedExtensionsTest, AnExceptionFromAnExtensionEndsOnlyThatMessage) {
 #if defined(_WIN64)
-  // Unwinding crosses modules here: a GCC-built extension's throw reaches the host.
+  // Unwinding crosses modules here: a GCC-built extension's throw reaches the
+  // host; what MSVC throws is stopped by the host's own unwind handler.
   Page(ExtensionMessage("one", "throw", "[]"));
   Page(ExtensionMessage("one", "throw-int", "[]"));
   Page(ExtensionMessage("two", "throw", "[]"));
+  Page(ExtensionMessage("two", "throw-msvc", "[]"));
+  Page(ExtensionMessage("two", "rethrow-msvc", "[]"));
+  const Lines log = folder.Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "two thrown object destroyed"), 1);
 #else
   // On x86 the host stops what MSVC throws (GCC's own throw would end the
   // process inside the extension), after the extension's cleanup, with

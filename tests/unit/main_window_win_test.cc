@@ -11,8 +11,11 @@
 #include "app/app_config.h"
 #include "app/main_window_win.h"
 #include "common/dpi.h"
+#include "extensions/extension_call.h"
 #include "webview/kiln_web_view.h"
 #include "../common/sample_png.h"
+#include "../extensions/msvc_throw.h"
+#include "../extensions/windows_rtl_unwind.h"
 
 namespace kiln {
 namespace {
@@ -190,6 +193,50 @@ TEST_F(DeferredWorkTest, ATaskThatThrowsIsDroppedAloneAndLaterWorkStillRuns) {
   host_->Defer([&ran] { ++ran; });
   PumpUntil(ran, 3);
   EXPECT_EQ(ran, 3);
+}
+
+// Throws from OnWebMessage as an MSVC-built extension does.
+int g_thrownObjectsDestroyed = 0;
+class MsvcThrowingExtension final : public IExtension {
+ public:
+  void Destroy() override {}
+  void OnWebMessage(const char*, int32_t, const ExtensionValue*, double) override {
+    kiln_test::ThrowAsMsvc(GetModuleHandleW(nullptr), {[] { ++g_thrownObjectsDestroyed; }, nullptr});
+  }
+  void OnMainWindowCreated(WindowHandle) override {}
+  void OnExtensionsLoaded() override {}
+};
+
+int g_timerTicks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_timerTicks; }
+
+TEST_F(DeferredWorkTest, AnExtensionsMsvcExceptionStoppedInTheWindowProcedureLeavesTheThreadWorking) {
+  // Kiln reaches extensions from deferred work inside the main window's
+  // procedure, called by the system's message dispatch.
+#if !defined(_WIN64)
+  kiln_test::RouteHostRtlUnwindAsWindows();
+#endif
+  MsvcThrowingExtension extension;
+  g_thrownObjectsDestroyed = 0;
+  int ran = 0;
+  bool delivered = true;
+  host_->Defer([&] {
+    delivered = DeliverWebMessage(extension, "throw", 0, nullptr, -1);
+    ++ran;
+  });
+  PumpUntil(ran, 1);
+  ASSERT_EQ(ran, 1);
+  EXPECT_FALSE(delivered);
+  EXPECT_EQ(g_thrownObjectsDestroyed, 1);
+  // Timers, posted messages and later work still reach the thread.
+  g_timerTicks = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 10, CountTick);
+  host_->Defer([&ran] { ++ran; });
+  PumpUntil(ran, 2);
+  PumpUntil(g_timerTicks, 1);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(ran, 2);
+  EXPECT_GE(g_timerTicks, 1);
 }
 
 TEST(MainWindowTest, ClassIsRegisteredWithTheIconOfAnImageFile) {
