@@ -115,7 +115,8 @@ class KilnWebView final : public PageActions, public WebViewHost {
   bool wasShown = false;
 
  private:
-  // Registers the nine event handlers in their fixed order.
+  // Registers the event handlers in their fixed order: the nine of the web
+  // view, then the controller's fullscreen keys when they are on.
   void RegisterEventHandlers();
   // Environment or controller creation failed: tells the user and ends the
   // run with exit code 1.
