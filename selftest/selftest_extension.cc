@@ -18,6 +18,8 @@
 //                  would click, when nothing covers it there
 //   "type"         that click, then the keys K and left arrow pressed and
 //                  released, as the user would type them
+//   "fullscreen-key" [which]: that click, then F11 (which "f11") or Alt+Enter
+//                  (which "alt-enter") pressed and released
 //   "throw-msvc"   lets an MSVC-style exception escape (no answer)
 //   "after-throw"  whether the exception was unwound and its object destroyed
 //   "message-box"  shows a message box and closes it after a moment
@@ -231,6 +233,30 @@ json ClickAndType(HWND window) {
   return facts;
 }
 
+// The keys a player presses to switch fullscreen, typed into the page.
+json ClickAndPressFullscreenKey(HWND window, const std::string& which) {
+  json facts = ClickCentre(window);
+  if (!facts["clicked"].get<bool>()) return facts;
+  const std::vector<WORD> keys =
+      which == "alt-enter" ? std::vector<WORD>{VK_MENU, VK_RETURN} : std::vector<WORD>{VK_F11};
+  std::vector<INPUT> inputs;
+  for (const DWORD up : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
+    for (size_t i = 0; i < keys.size(); ++i) {
+      // Pressed in order, released in the reverse order.
+      const WORD key = up ? keys[keys.size() - 1 - i] : keys[i];
+      INPUT input = {};
+      input.type = INPUT_KEYBOARD;
+      input.ki.wVk = key;
+      input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+      input.ki.dwFlags = up;
+      inputs.push_back(input);
+    }
+  }
+  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  facts["pressed"] = sent == inputs.size();
+  return facts;
+}
+
 // What the message box went through. The box is modal: Kiln's thread runs
 // the box's message loop until the extension's own timer closes it.
 struct BoxWatch {
@@ -349,6 +375,8 @@ class SelfTest final : public kiln::IExtension {
         answer = ClickCentre(window_);
       } else if (id == "type") {
         answer = ClickAndType(window_);
+      } else if (id == "fullscreen-key" && count >= 1) {
+        answer = ClickAndPressFullscreenKey(window_, texts[0]);
       } else if (id == "after-throw") {
         answer = {{"unwound", g_unwound}, {"thrownObjectDestroyed", g_thrownObjectDestroyed}};
       } else if (id == "message-box") {

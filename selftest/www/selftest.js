@@ -133,6 +133,59 @@ async function run() {
     const wanted = [0, 0, scaled(800, dpi), scaled(600, dpi)];
     return expect(same(facts.atCreation.client, wanted), { client: facts.atCreation.client, wanted, dpi });
   });
+  // The game window: opened fullscreen, left for the windowed checks below.
+  await check("window.fullscreen-at-start", async () => {
+    if (!onScreen) return skip("no display for fullscreen");
+    const start = await windowFacts();
+    const resized = nextEvent(window, "resize", 5000);
+    Kiln.window.setFullscreen(false);
+    await resized;
+    await later(200);
+    const back = await windowFacts();
+    const wanted = [0, 0, scaled(800, dpi), scaled(600, dpi)];
+    const ok = same(start.window, start.monitor) && !start.framed && back.framed && same(back.client, wanted);
+    return expect(ok, { atStart: start.window, monitor: start.monitor, windowed: back.client, wanted });
+  });
+  await check("window.minimum-size", async () => {
+    if (!onScreen) return skip("no display: the window has no size on a screen");
+    const resized = nextEvent(window, "resize", 5000);
+    Kiln.window.setSize(200, 100);
+    await resized;
+    await later(200);
+    const client = (await windowFacts()).client;
+    Kiln.window.setSize(800, 600);
+    await later(300);
+    const wanted = [0, 0, scaled(400, dpi), scaled(300, dpi)];
+    return expect(same(client, wanted), { client, wanted, dpi });
+  });
+  for (const which of ["f11", "alt-enter"]) {
+    await check("window.fullscreen-key." + which, async () => {
+      if (!onScreen) return skip("no display for fullscreen");
+      const before = await windowFacts();
+      const keys = [];
+      const listener = (event) => keys.push(event.key);
+      addEventListener("keydown", listener);
+      let resized = nextEvent(window, "resize", 5000);
+      const pressed = await askJson("fullscreen-key", [which]);
+      if (!pressed.clicked) {
+        removeEventListener("keydown", listener);
+        return skip("no click could be made: " + pressed.why);
+      }
+      await resized;
+      await later(200);
+      const full = await windowFacts();
+      resized = nextEvent(window, "resize", 5000);
+      await askJson("fullscreen-key", [which]);
+      await resized;
+      await later(200);
+      removeEventListener("keydown", listener);
+      const back = await windowFacts();
+      const stray = keys.filter((key) => key === "F11" || key === "Enter");
+      const ok = same(full.window, full.monitor) && !full.framed && same(back.window, before.window) &&
+        stray.length === 0;
+      return expect(ok, { fullscreen: full.window, monitor: full.monitor, restored: back.window, before: before.window, stray });
+    });
+  }
   await check("configuration.icon", async () => expect(facts.icon.large && facts.icon.small, facts.icon));
 
   // The content server.

@@ -71,6 +71,12 @@ class KeyReader {
     return word;
   }
 
+  // A number whose absence means "none": its reading records no default.
+  int32_t OptionalNumber(const char* key) {
+    Record(key, ConfigValueType::Number, "");
+    return ReadInt32(object_, key, 0);
+  }
+
   int32_t Number(const char* key, int32_t fallback) {
     Record(key, ConfigValueType::Number, std::to_string(fallback));
     return ReadInt32(object_, key, fallback);
@@ -132,6 +138,11 @@ std::vector<ConfigReading> ReadAppConfig(const nlohmann::json& root, AppConfig& 
   config.height = window.Number("height", 768);
   config.icon = window.Text("icon", "");
   config.resizable = window.Flag("resizable", true);
+  config.fullscreen = window.Flag("fullscreen", false);
+  config.minWidth = window.OptionalNumber("min-width");
+  config.minHeight = window.OptionalNumber("min-height");
+  config.fullscreenKeys = window.Flag("fullscreen-keys", true);
+  config.rememberPlacement = window.Flag("remember-placement", false);
 
   config.chromiumArgs = top.Text("chromium-args", "");
 
@@ -146,6 +157,7 @@ std::vector<ConfigReading> ReadAppConfig(const nlohmann::json& root, AppConfig& 
           ? ContentMode::Remote
           : ContentMode::Bundle;
   config.enableDevtools = settings.Flag("enable-devtools", true);
+  config.singleInstance = settings.Flag("single-instance", true);
 
   KeyReader messages = top.Section("messages");
   config.installWebview2Message = messages.Text("install-webview2", kDefaultInstallMessage);

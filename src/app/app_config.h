@@ -34,6 +34,14 @@ struct AppConfig {
   std::string installWebview2Message;
   std::string downloadingMessage;
   std::string installFailedMessage;
+  // The game-window settings. Sizes in 96-DPI units; a minimum of 0 or less
+  // means none.
+  bool fullscreen = false;
+  int32_t minWidth = 0;
+  int32_t minHeight = 0;
+  bool fullscreenKeys = true;
+  bool rememberPlacement = false;
+  bool singleInstance = true;
 };
 
 // Fills config from the bytes of package.json. Throws on malformed JSON, on a

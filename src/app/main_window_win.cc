@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "app/game_window_win.h"
 #include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"
@@ -59,7 +60,9 @@ bool RegisterMainWindowClass(HINSTANCE instance, const AppConfig& config) {
 
 HWND CreateMainWindow(HINSTANCE instance, const AppConfig& config, const std::wstring& title) {
   const DWORD style = MainWindowStyle(config);
-  RECT rect = {0, 0, DpiScale(config.width), DpiScale(config.height)};
+  int width = config.width, height = config.height;
+  RaiseToMinimumSize(config, width, height);
+  RECT rect = {0, 0, DpiScale(width), DpiScale(height)};
   AdjustWindowRectEx(&rect, style, FALSE, 0);
   return CreateWindowExW(0, kMainWindowClass, title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                          rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
@@ -71,6 +74,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     if (g_webView) g_webView->RunDeferred();
     return 0;
   }
+  LRESULT answered = 0;
+  if (HandleGameWindowMessage(window, message, wParam, lParam, &answered)) return answered;
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -146,6 +151,7 @@ void KilnWebView::SetFullscreen(bool on) {
 
 void KilnWebView::SetWindowSize(int width, int height) {
   if (isFullscreen || width <= 0 || height <= 0) return;
+  RaiseToMinimumSize(*config, width, height);
   const DWORD style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
   RECT rect = {0, 0, DpiScale(width), DpiScale(height)};

@@ -9,6 +9,9 @@
 #include "app/app_config.h"
 #include "app/app_context.h"
 #include "app/main_window_win.h"
+#include "app/placement_win.h"
+#include "app/single_instance.h"
+#include "app/single_instance_win.h"
 #include "app/user_data_folder.h"
 #include "common/files_win.h"
 #include "common/text_win.h"
@@ -66,6 +69,13 @@ int RunKiln(HINSTANCE instance) {
   }
   const std::string userDataFolder = localAppData + "\\" + UserDataFolderName(config.name);
 
+  // A second start of the same app hands over to the first before anything
+  // of its own exists.
+  if (config.singleInstance &&
+      HandOverToRunningInstance(SingleInstanceName(config.name, localAppData))) {
+    return 0;
+  }
+
   ULONG_PTR gdiplusToken = 0;
   Gdiplus::GdiplusStartupInput gdiplusInput;
   Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
@@ -92,6 +102,7 @@ int RunKiln(HINSTANCE instance) {
   if (!window) {
     return FailStartup(L"Failed to create window", kFixedCaption);
   }
+  if (config.singleInstance) AnnounceMainWindow(window);
   NotifyMainWindowCreated(*g_appContext, window);
 
   // The web view host lives for the whole run; a unique_ptr only fixes the
@@ -99,6 +110,7 @@ int RunKiln(HINSTANCE instance) {
   auto webView =
       std::make_unique<KilnWebView>(&config, window, exeFolder, browserFolder, userDataFolder);
   g_webView = webView.get();
+  PlaceMainWindowAtStart(*webView);
   webView->Init();
 
   MSG message = {};

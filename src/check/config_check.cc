@@ -116,8 +116,10 @@ void ReportReading(const ConfigReading& reading, Findings& findings) {
                                     "; every " + key + " setting takes its default");
       } else {
         findings.Warning(kFile, key + " should be " + TypeWords(reading.type) + ", found " +
-                                    Shown(*reading.value) + "; kiln.exe uses the default " +
-                                    reading.fallback);
+                                    Shown(*reading.value) +
+                                    (reading.fallback.empty()
+                                         ? "; kiln.exe ignores it"
+                                         : "; kiln.exe uses the default " + reading.fallback));
       }
       return;
   }
@@ -131,9 +133,29 @@ void CheckSize(const ConfigReading& reading, Findings& findings) {
   if (number >= 2147483648.0 || number < -2147483648.0) {
     findings.Warning(kFile, KeyPath(reading) + " is " + Shown(value) +
                                 ", which kiln.exe reads as " + std::to_string(size));
-  } else if (size <= 0) {
+  } else if (size <= 0 && !reading.fallback.empty()) {
     findings.Warning(kFile, KeyPath(reading) + " is " + Shown(value) +
                                 ", which leaves the window no room for the app");
+  }
+}
+
+// A minimum above the configured size wins: the window opens at the minimum.
+void CheckMinimumSize(const AppConfig& config, Findings& findings) {
+  const struct {
+    const char* minimumKey;
+    int32_t minimum;
+    const char* sizeKey;
+    int32_t size;
+    const char* words;
+  } sizes[] = {{"window.min-width", config.minWidth, "window.width", config.width, " wide"},
+               {"window.min-height", config.minHeight, "window.height", config.height, " high"}};
+  for (const auto& size : sizes) {
+    if (size.minimum > 0 && size.minimum > size.size) {
+      findings.Warning(kFile, std::string(size.minimumKey) + " " + std::to_string(size.minimum) +
+                                  " is larger than " + size.sizeKey + " " +
+                                  std::to_string(size.size) + "; the window opens " +
+                                  std::to_string(size.minimum) + size.words);
+    }
   }
 }
 
@@ -273,6 +295,7 @@ CheckedConfig CheckPackageJson(AppFolder& folder, Findings& findings) {
     }
   }
   CheckUnknownKeys(readings, findings);
+  CheckMinimumSize(checked.config, findings);
   CheckChromiumArgs(checked.config.chromiumArgs, findings);
 
   if (checked.Knows("name")) {

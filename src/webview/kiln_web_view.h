@@ -67,6 +67,8 @@ class KilnWebView final : public PageActions, public WebViewHost {
   HRESULT OnWindowCloseRequested();
   HRESULT OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventArgs* args);
   HRESULT OnDOMContentLoaded();
+  // F11 and Alt+Enter while the page has the keyboard.
+  HRESULT OnAcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventArgs* args);
   // Answers a request under the origin (the local content server).
   HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
   // The whole-file view for range requests on the file at fullPath
@@ -107,9 +109,14 @@ class KilnWebView final : public PageActions, public WebViewHost {
   LONG savedStyle = 0;
   LONG savedExStyle = 0;
   RECT savedRect = {};
+  // The first showing maximizes the window (its remembered state).
+  bool showMaximized = false;
+  // The window has been shown at least once.
+  bool wasShown = false;
 
  private:
-  // Registers the nine event handlers in their fixed order.
+  // Registers the event handlers in their fixed order: the nine of the web
+  // view, then the controller's fullscreen keys when they are on.
   void RegisterEventHandlers();
   // Environment or controller creation failed: tells the user and ends the
   // run with exit code 1.

@@ -4,6 +4,7 @@
 
 #include <shellapi.h>
 
+#include "app/game_window_win.h"
 #include "common/text_win.h"
 #include "webview/app_origin.h"
 #include "webview/webview2/co_task_string.h"
@@ -80,6 +81,15 @@ void KilnWebView::RegisterEventHandlers() {
           })
           .Get(),
       &token);
+  if (config->fullscreenKeys) {
+    controller->add_AcceleratorKeyPressed(
+        MakeCallback<ICoreWebView2AcceleratorKeyPressedEventHandler>(
+            [this](ICoreWebView2Controller*, ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+              return OnAcceleratorKeyPressed(args);
+            })
+            .Get(),
+        &token);
+  }
 }
 
 HRESULT KilnWebView::OnDocumentTitleChanged(ICoreWebView2* sender) {
@@ -137,10 +147,33 @@ HRESULT KilnWebView::OnNewWindowRequested(ICoreWebView2NewWindowRequestedEventAr
 }
 
 HRESULT KilnWebView::OnDOMContentLoaded() {
-  ShowWindow(window, SW_SHOW);
+  ShowWindow(window, showMaximized && !isFullscreen ? SW_SHOWMAXIMIZED : SW_SHOW);
+  showMaximized = false;
+  wasShown = true;
   UpdateWindow(window);
   controller->put_IsVisible(TRUE);
   controller->MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC);
+  return S_OK;
+}
+
+HRESULT KilnWebView::OnAcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventArgs* args) {
+  if (!args) return S_OK;
+  COREWEBVIEW2_KEY_EVENT_KIND kind = COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN;
+  UINT virtualKey = 0;
+  COREWEBVIEW2_PHYSICAL_KEY_STATUS status = {};
+  if (FAILED(args->get_KeyEventKind(&kind)) || FAILED(args->get_VirtualKey(&virtualKey)) ||
+      FAILED(args->get_PhysicalKeyStatus(&status))) {
+    return S_OK;
+  }
+  const KeyEventKind kinds[] = {KeyEventKind::KeyDown, KeyEventKind::KeyUp,
+                                KeyEventKind::SystemKeyDown, KeyEventKind::SystemKeyUp};
+  if (kind < 0 || kind > 3) return S_OK;
+  // Handled, the key reaches neither the page nor the browser's own
+  // shortcuts: a game never sees a stray Alt+Enter.
+  if (HandleFullscreenKey(*this, kinds[kind], virtualKey, status.IsMenuKeyDown != FALSE,
+                          status.WasKeyDown != FALSE)) {
+    args->put_Handled(TRUE);
+  }
   return S_OK;
 }
 

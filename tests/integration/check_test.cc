@@ -151,6 +151,28 @@ const CheckCase kCases[] = {
       "\"settings.content-mode\"?",
       "warning: package.json: unknown key \"messages.extra\", which kiln.exe ignores",
       "0 errors, 8 warnings"}},
+    {"GameWindowKeys",
+     App(R"({"name": "game",
+        "window": {"width": 800, "min-width": 1024, "min-height": "360", "fullscreen": "yes",
+                   "fullscreen-keys": 0, "remember-placement": true},
+        "settings": {"single-instance": 1, "single-instanse": false}})"),
+     {"warning: package.json: window.fullscreen should be true or false, found \"yes\"; "
+      "kiln.exe uses the default false",
+      "warning: package.json: window.min-height should be a number, found \"360\"; kiln.exe "
+      "ignores it",
+      "warning: package.json: window.fullscreen-keys should be true or false, found 0; kiln.exe "
+      "uses the default true",
+      "warning: package.json: settings.single-instance should be true or false, found 1; "
+      "kiln.exe uses the default true",
+      "warning: package.json: unknown key \"settings.single-instanse\"; did you mean "
+      "\"settings.single-instance\"?",
+      "warning: package.json: window.min-width 1024 is larger than window.width 800; the window "
+      "opens 1024 wide",
+      "0 errors, 6 warnings"}},
+    {"NoMinimumIsNoProblem",
+     App(R"({"name": "game", "window": {"min-width": 0, "min-height": -1, "height": 300,)"
+         R"( "fullscreen": true, "fullscreen-keys": false}, "settings": {"single-instance": false}})"),
+     {"no problems found"}},
     {"GameRecipesInChromiumArgs",
      App(R"({"name": "game", "chromium-args": " --autoplay-policy=no-user-gesture-required  )"
          R"(--disable-background-timer-throttling\t--user-agent=\"Game 1.0\" --Mute-Audio"})"),

@@ -103,6 +103,7 @@ TEST(WebViewCreation, BundleModeAppliesSettingsBoundsAndHandlersInOrderThenNavig
       "handler NewWindowRequested",
       "handler WebMessageReceived",
       "handler DOMContentLoaded",
+      "handler AcceleratorKeyPressed",
       std::string("navigate ") + kOrigin + "index.html",
   };
   EXPECT_EQ(ControllerSteps(run), expected);
@@ -134,6 +135,7 @@ TEST(WebViewCreation, RemoteModeRegistersNoFilterNoResourceAndNoNavigationHandle
       "handler NewWindowRequested",
       "handler WebMessageReceived",
       "handler DOMContentLoaded",
+      "handler AcceleratorKeyPressed",
       "navigate https://Games.example.com/Play?level=1",
   };
   EXPECT_EQ(ControllerSteps(run), expected);

@@ -27,14 +27,20 @@ std::optional<HRESULT> EndCreation(const std::string& outcome, Handler* handler)
   return S_OK;
 }
 
+Controller* g_currentController = nullptr;
+
 }  // namespace
+
+Controller* Controller::Current() { return g_currentController; }
 
 Controller::Controller(HWND parent, std::unique_ptr<PageDriver> page, ComRef<WebView> webView)
     : parent_(parent), page_(std::move(page)), webView_(std::move(webView)) {
   page_->Attach(webView_.Get());
+  g_currentController = this;
 }
 
 Controller::~Controller() {
+  if (g_currentController == this) g_currentController = nullptr;
   page_->Close();
   Record({{"event", "released"}, {"object", "controller"}});
 }
@@ -81,6 +87,35 @@ HRESULT Controller::MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) {
   page_->Focus();
   Record({{"event", "focus"}, {"reason", static_cast<int>(reason)}});
   return S_OK;
+}
+
+HRESULT Controller::add_AcceleratorKeyPressed(
+    ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler, EventRegistrationToken* token) {
+  Record({{"event", "add-handler"}, {"name", "AcceleratorKeyPressed"}, {"token", token != nullptr}});
+  if (!eventHandler) return E_INVALIDARG;
+  acceleratorKeyPressed_.push_back(
+      ComRef<ICoreWebView2AcceleratorKeyPressedEventHandler>::Share(eventHandler));
+  if (token) token->value = 1;
+  return S_OK;
+}
+
+void Controller::PressAcceleratorKey(UINT virtualKey, bool alt, bool repeat, bool up) {
+  auto args = ComRef<AcceleratorKeyPressedArgs>::Adopt(
+      new AcceleratorKeyPressedArgs(virtualKey, alt, repeat, up));
+  const auto handlers = acceleratorKeyPressed_;  // a handler may add another
+  for (const auto& handler : handlers) {
+    const HRESULT result = CallKiln("AcceleratorKeyPressed", handler.Get(),
+                                    static_cast<ICoreWebView2Controller*>(this), args.Get());
+    if (FAILED(result)) {
+      Record({{"event", "handler-failed"},
+              {"name", "AcceleratorKeyPressed"},
+              {"hresult", static_cast<unsigned long>(result)}});
+    }
+  }
+  Record({{"event", "accelerator-key"},
+          {"key", virtualKey},
+          {"kind", static_cast<int>(args->kind())},
+          {"handled", args->handled()}});
 }
 
 HRESULT Controller::get_ParentWindow(HWND* parentWindow) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "com_object.h"
 #include "page_driver.h"
@@ -15,6 +16,9 @@ namespace standin {
 class Controller final
     : public ComObject<Unimplemented<ICoreWebView2Controller>, ICoreWebView2Controller> {
  public:
+  // The live controller, or null before creation and after Kiln let it go.
+  static Controller* Current();
+
   Controller(HWND parent, std::unique_ptr<PageDriver> page, ComRef<WebView> webView);
   ~Controller() override;
 
@@ -25,10 +29,15 @@ class Controller final
   HRESULT STDMETHODCALLTYPE get_ZoomFactor(double* zoomFactor) override;
   HRESULT STDMETHODCALLTYPE put_ZoomFactor(double zoomFactor) override;
   HRESULT STDMETHODCALLTYPE MoveFocus(COREWEBVIEW2_MOVE_FOCUS_REASON reason) override;
+  HRESULT STDMETHODCALLTYPE add_AcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventHandler* eventHandler,
+                                                      EventRegistrationToken* token) override;
   HRESULT STDMETHODCALLTYPE get_ParentWindow(HWND* parentWindow) override;
   HRESULT STDMETHODCALLTYPE NotifyParentWindowPositionChanged() override;
   HRESULT STDMETHODCALLTYPE Close() override;
   HRESULT STDMETHODCALLTYPE get_CoreWebView2(ICoreWebView2** coreWebView2) override;
+
+  // The browser's side: a shortcut key while the page has the keyboard.
+  void PressAcceleratorKey(UINT virtualKey, bool alt, bool repeat, bool up);
 
  private:
   HWND parent_;
@@ -37,6 +46,7 @@ class Controller final
   BOOL isVisible_ = FALSE;
   RECT bounds_ = {};
   double zoomFactor_ = 1.0;
+  std::vector<ComRef<ICoreWebView2AcceleratorKeyPressedEventHandler>> acceleratorKeyPressed_;
 };
 
 class Environment final

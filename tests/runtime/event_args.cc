@@ -191,4 +191,53 @@ HRESULT WebResourceRequestedArgs::get_ResourceContext(COREWEBVIEW2_WEB_RESOURCE_
   return S_OK;
 }
 
+AcceleratorKeyPressedArgs::AcceleratorKeyPressedArgs(UINT virtualKey, bool alt, bool repeat,
+                                                     bool up)
+    : virtualKey_(virtualKey),
+      kind_(alt ? (up ? COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP
+                      : COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN)
+                : (up ? COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP : COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN)) {
+  status_.RepeatCount = 1;
+  status_.ScanCode = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+  status_.IsMenuKeyDown = alt;
+  status_.WasKeyDown = repeat || up;
+  status_.WasKeyReleased = up;
+}
+
+HRESULT AcceleratorKeyPressedArgs::get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* keyEventKind) {
+  if (!keyEventKind) return E_POINTER;
+  *keyEventKind = kind_;
+  return S_OK;
+}
+
+HRESULT AcceleratorKeyPressedArgs::get_VirtualKey(UINT* virtualKey) {
+  if (!virtualKey) return E_POINTER;
+  *virtualKey = virtualKey_;
+  return S_OK;
+}
+
+// The key message's lParam, built from the same fields.
+HRESULT AcceleratorKeyPressedArgs::get_KeyEventLParam(INT* lParam) {
+  if (!lParam) return E_POINTER;
+  *lParam = static_cast<INT>(status_.RepeatCount | (status_.ScanCode << 16) |
+                             (status_.IsMenuKeyDown ? 1u << 29 : 0u) |
+                             (status_.WasKeyDown ? 1u << 30 : 0u) |
+                             (status_.WasKeyReleased ? 1u << 31 : 0u));
+  return S_OK;
+}
+
+HRESULT AcceleratorKeyPressedArgs::get_PhysicalKeyStatus(
+    COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) {
+  if (!physicalKeyStatus) return E_POINTER;
+  *physicalKeyStatus = status_;
+  return S_OK;
+}
+
+HRESULT AcceleratorKeyPressedArgs::get_Handled(BOOL* handled) { return CopyOut(handled_, handled); }
+
+HRESULT AcceleratorKeyPressedArgs::put_Handled(BOOL handled) {
+  handled_ = handled;
+  return S_OK;
+}
+
 }  // namespace standin

@@ -142,6 +142,31 @@ class DOMContentLoadedArgs final
   UINT64 navigationId_;
 };
 
+// A key the browser treats as a shortcut, pressed or released while the
+// page has the keyboard.
+class AcceleratorKeyPressedArgs final
+    : public ComObject<Unimplemented<ICoreWebView2AcceleratorKeyPressedEventArgs>,
+                       ICoreWebView2AcceleratorKeyPressedEventArgs> {
+ public:
+  // alt: Alt is held (a "system" key); repeat: auto-repeat of a held key.
+  AcceleratorKeyPressedArgs(UINT virtualKey, bool alt, bool repeat, bool up);
+  HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* keyEventKind) override;
+  HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* virtualKey) override;
+  HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) override;
+  HRESULT STDMETHODCALLTYPE get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) override;
+  HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) override;
+  HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) override;
+
+  COREWEBVIEW2_KEY_EVENT_KIND kind() const { return kind_; }
+  bool handled() const { return handled_ != FALSE; }
+
+ private:
+  UINT virtualKey_;
+  COREWEBVIEW2_KEY_EVENT_KIND kind_;
+  COREWEBVIEW2_PHYSICAL_KEY_STATUS status_ = {};
+  BOOL handled_ = FALSE;
+};
+
 class WebResourceRequestedArgs final
     : public ComObject<Unimplemented<ICoreWebView2WebResourceRequestedEventArgs>,
                        ICoreWebView2WebResourceRequestedEventArgs>,

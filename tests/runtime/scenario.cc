@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 
+#include "browser.h"
 #include "bulk_requests.h"
 #include "file_steps.h"
 #include "player.h"
@@ -254,6 +255,13 @@ UINT RunStep(const json& step) {
                             message.asString);
   } else if (action == "burst") {
     Burst(webView, step);
+  } else if (action == "accelerator-key") {
+    if (Controller* controller = Controller::Current()) {
+      controller->PressAcceleratorKey(step.value("key", 0u), step.value("alt", false),
+                                      step.value("repeat", false), step.value("up", false));
+    } else {
+      Record({{"event", "error"}, {"text", "no controller for step " + action}});
+    }
   } else if (action == "fullscreen") {
     webView->ChangeFullscreenElement(step.value("on", true));
   } else if (action == "close-request") {

@@ -39,6 +39,36 @@ TEST(AppConfigTest, SmallestValidFileTakesEveryDefault) {
             "Failed to install the Microsoft Edge WebView2 runtime. Check that you have "
             "permission to install it, and that your Internet connection is working. Run the app "
             "again to try again.");
+  EXPECT_FALSE(config.fullscreen);
+  EXPECT_EQ(config.minWidth, 0) << "no minimum";
+  EXPECT_EQ(config.minHeight, 0);
+  EXPECT_TRUE(config.fullscreenKeys);
+  EXPECT_FALSE(config.rememberPlacement);
+  EXPECT_TRUE(config.singleInstance);
+}
+
+TEST(AppConfigTest, GameWindowKeysAreRead) {
+  const AppConfig config = Parse(R"({"name": "n",
+    "window": {"fullscreen": true, "min-width": 640.5, "min-height": 360, "fullscreen-keys": false,
+               "remember-placement": true},
+    "settings": {"single-instance": false}})");
+  EXPECT_TRUE(config.fullscreen);
+  EXPECT_EQ(config.minWidth, 640);
+  EXPECT_EQ(config.minHeight, 360);
+  EXPECT_FALSE(config.fullscreenKeys);
+  EXPECT_TRUE(config.rememberPlacement);
+  EXPECT_FALSE(config.singleInstance);
+
+  const AppConfig wrong = Parse(R"({"name": "n",
+    "window": {"fullscreen": 1, "min-width": "640", "min-height": true, "fullscreen-keys": 0,
+               "remember-placement": "yes"},
+    "settings": {"single-instance": null}})");
+  EXPECT_FALSE(wrong.fullscreen);
+  EXPECT_EQ(wrong.minWidth, 0);
+  EXPECT_EQ(wrong.minHeight, 0);
+  EXPECT_TRUE(wrong.fullscreenKeys);
+  EXPECT_FALSE(wrong.rememberPlacement);
+  EXPECT_TRUE(wrong.singleInstance);
 }
 
 TEST(AppConfigTest, EveryKeyIsRead) {
@@ -187,7 +217,10 @@ TEST(ConfigReadingTest, TellsWhetherEachValueWasUsedOrReplacedByItsDefault) {
     "settings": "fast", "messages": {"downloading": "Loading"}})");
   AppConfig config;
   auto readings = ReadingsOf(root, config);
-  EXPECT_EQ(readings.size(), 17u) << "every key and section, present or not";
+  EXPECT_EQ(readings.size(), 23u) << "every key and section, present or not";
+  EXPECT_EQ(readings["window.min-width"].fallback, "") << "no minimum is no value";
+  EXPECT_EQ(readings["window.fullscreen-keys"].fallback, "true");
+  EXPECT_EQ(readings["settings.single-instance"].outcome, ConfigOutcome::Absent);
 
   EXPECT_EQ(readings["name"].outcome, ConfigOutcome::Used);
   EXPECT_EQ(readings["main"].outcome, ConfigOutcome::WrongType);

@@ -237,6 +237,41 @@ TEST_F(DeferredWorkTest, AnExtensionsMsvcExceptionStoppedInTheWindowProcedureLea
   KillTimer(nullptr, timer);
   EXPECT_EQ(ran, 2);
   EXPECT_GE(g_timerTicks, 1);
+
+// F11 and Alt+Enter while the window itself has the keyboard (before the
+// page takes it, or after it gave it back).
+TEST_F(DeferredWorkTest, FullscreenKeysReachTheWindowItself) {
+  constexpr LPARAM kAlt = 1 << 29, kHeld = 1 << 30;
+  SendMessageW(window_, WM_KEYDOWN, VK_F11, 1);
+  EXPECT_TRUE(host_->isFullscreen);
+  SendMessageW(window_, WM_KEYDOWN, VK_F11, 1 | kHeld);
+  EXPECT_TRUE(host_->isFullscreen) << "a held key switches once";
+  SendMessageW(window_, WM_SYSKEYDOWN, VK_RETURN, 1 | kAlt);
+  EXPECT_FALSE(host_->isFullscreen);
+  EXPECT_EQ(SendMessageW(window_, WM_SYSCHAR, '\r', 1 | kAlt), 0) << "no beep from the menu";
+  SendMessageW(window_, WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_FALSE(host_->isFullscreen) << "Enter alone is the game's";
+
+  config_.fullscreenKeys = false;
+  SendMessageW(window_, WM_KEYDOWN, VK_F11, 1);
+  SendMessageW(window_, WM_SYSKEYDOWN, VK_RETURN, 1 | kAlt);
+  config_.fullscreenKeys = true;
+  EXPECT_FALSE(host_->isFullscreen) << "keys switched off";
+}
+
+TEST_F(DeferredWorkTest, MinimumSizeHoldsForThePageAndForDrags) {
+  config_.minWidth = 300;
+  config_.minHeight = 200;
+  host_->SetWindowSize(100, 400);
+  const RECT asked = ClientRect();
+  SetWindowPos(window_, nullptr, 0, 0, 50, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT dragged = ClientRect();
+  host_->SetWindowSize(320, 240);
+  const RECT allowed = ClientRect();
+  config_.minWidth = config_.minHeight = 0;
+  EXPECT_EQ(RectText(asked), RectText({0, 0, DpiScale(300), DpiScale(400)}));
+  EXPECT_EQ(RectText(dragged), RectText({0, 0, DpiScale(300), DpiScale(200)}));
+  EXPECT_EQ(RectText(allowed), RectText({0, 0, DpiScale(320), DpiScale(240)}));
 }
 
 TEST(MainWindowTest, ClassIsRegisteredWithTheIconOfAnImageFile) {

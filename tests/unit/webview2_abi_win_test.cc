@@ -4,6 +4,7 @@
 // the ABI facts, written down once from the WebView2 SDK 1.0.2088.41 slot
 // tables; a declaration added, dropped, renamed or moved in webview2.h fails
 // here by name.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -229,6 +230,12 @@ TEST(WebView2Abi, EveryMethodSitsInItsRuntimeSlotWithItsParameterCount) {
     SLOT(ICoreWebView2WebMessageReceivedEventArgs, TryGetWebMessageAsString, 5, 1),
     SLOT(ICoreWebView2DOMContentLoadedEventArgs, get_NavigationId, 3, 1),
     SLOT(ICoreWebView2Deferral, Complete, 3, 0),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_KeyEventKind, 3, 1),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_VirtualKey, 4, 1),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_KeyEventLParam, 5, 1),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_PhysicalKeyStatus, 6, 1),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, get_Handled, 7, 1),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventArgs, put_Handled, 8, 1),
     SLOT(ICoreWebView2DocumentTitleChangedEventHandler, Invoke, 3, 2),
     SLOT(ICoreWebView2WebResourceRequestedEventHandler, Invoke, 3, 2),
     SLOT(ICoreWebView2NavigationStartingEventHandler, Invoke, 3, 2),
@@ -238,12 +245,13 @@ TEST(WebView2Abi, EveryMethodSitsInItsRuntimeSlotWithItsParameterCount) {
     SLOT(ICoreWebView2NewWindowRequestedEventHandler, Invoke, 3, 2),
     SLOT(ICoreWebView2WebMessageReceivedEventHandler, Invoke, 3, 2),
     SLOT(ICoreWebView2DOMContentLoadedEventHandler, Invoke, 3, 2),
+    SLOT(ICoreWebView2AcceleratorKeyPressedEventHandler, Invoke, 3, 2),
   };
   for (const SlotRow& row : rows) {
     EXPECT_EQ(row.slot, row.expectedSlot) << row.interfaceName << "::" << row.method;
     EXPECT_EQ(row.arity, row.expectedArity) << row.interfaceName << "::" << row.method;
   }
-  EXPECT_EQ(sizeof(rows) / sizeof(rows[0]), 189u);
+  EXPECT_EQ(sizeof(rows) / sizeof(rows[0]), 196u);
 }
 
 #undef SLOT
@@ -282,6 +290,7 @@ TEST(WebView2Abi, EveryInterfaceCarriesTheRuntimeIid) {
     {IID_ICoreWebView2WebMessageReceivedEventArgs, "0F99A40C-E962-4207-9E92-E3D542EFF849"},
     {IID_ICoreWebView2DOMContentLoadedEventArgs, "16B1E21A-C503-44F2-84C9-70ABA5031283"},
     {IID_ICoreWebView2Deferral, "C10E7F7B-B585-46F0-A623-8BEFBF3E4EE0"},
+    {IID_ICoreWebView2AcceleratorKeyPressedEventArgs, "9F760F8A-FB79-42BE-9990-7B56900FA9C7"},
     {IID_ICoreWebView2DocumentTitleChangedEventHandler, "F5F2B923-953E-4042-9F95-F3A118E1AFD4"},
     {IID_ICoreWebView2WebResourceRequestedEventHandler, "AB00B74C-15F1-4646-80E8-E76341D25D71"},
     {IID_ICoreWebView2NavigationStartingEventHandler, "9ADBE429-F36D-432B-9DDC-F8881FBD76E3"},
@@ -291,6 +300,7 @@ TEST(WebView2Abi, EveryInterfaceCarriesTheRuntimeIid) {
     {IID_ICoreWebView2NewWindowRequestedEventHandler, "D4C185FE-C81C-4989-97AF-2D3FA7AB5651"},
     {IID_ICoreWebView2WebMessageReceivedEventHandler, "57213F19-00E6-49FA-8E07-898EA01ECBD2"},
     {IID_ICoreWebView2DOMContentLoadedEventHandler, "4BAC7E9C-199E-49ED-87ED-249303ACF019"},
+    {IID_ICoreWebView2AcceleratorKeyPressedEventHandler, "B29C7E28-FA79-41A8-8E44-65811C76DCB2"},
   };
   for (const auto& row : rows) EXPECT_EQ(IidText(row.iid), row.expected);
   EXPECT_EQ(IidText(IidOf<ICoreWebView2_2>()), "9E8F0CF8-E670-4B5E-B2BC-73E061E3184C");
@@ -305,6 +315,9 @@ TEST(WebView2Abi, ValuesPassedByValueHaveTheRuntimeSizes) {
   EXPECT_EQ(COREWEBVIEW2_MOVE_FOCUS_REASON_PROGRAMMATIC, 0);
   EXPECT_EQ(COREWEBVIEW2_PERMISSION_KIND_WINDOW_MANAGEMENT, 12);
   EXPECT_EQ(COREWEBVIEW2_WEB_RESOURCE_CONTEXT_OTHER, 16);
+  EXPECT_EQ(COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN, 2);
+  EXPECT_EQ(sizeof(COREWEBVIEW2_PHYSICAL_KEY_STATUS), 24u);
+  EXPECT_EQ(offsetof(COREWEBVIEW2_PHYSICAL_KEY_STATUS, WasKeyDown), 12u);
 }
 
 }  // namespace

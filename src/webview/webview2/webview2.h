@@ -18,7 +18,6 @@
 static_assert(sizeof(EventRegistrationToken) == 8, "EventRegistrationToken is one 64-bit value");
 
 // Interfaces that appear only as parameters of slots Kiln never calls.
-struct ICoreWebView2AcceleratorKeyPressedEventHandler;
 struct ICoreWebView2AddScriptToExecuteOnDocumentCreatedCompletedHandler;
 struct ICoreWebView2CallDevToolsProtocolMethodCompletedHandler;
 struct ICoreWebView2CapturePreviewCompletedHandler;
@@ -57,6 +56,7 @@ struct ICoreWebView2NewWindowRequestedEventArgs;
 struct ICoreWebView2WebMessageReceivedEventArgs;
 struct ICoreWebView2DOMContentLoadedEventArgs;
 struct ICoreWebView2Deferral;
+struct ICoreWebView2AcceleratorKeyPressedEventArgs;
 struct ICoreWebView2DocumentTitleChangedEventHandler;
 struct ICoreWebView2WebResourceRequestedEventHandler;
 struct ICoreWebView2NavigationStartingEventHandler;
@@ -66,6 +66,7 @@ struct ICoreWebView2WindowCloseRequestedEventHandler;
 struct ICoreWebView2NewWindowRequestedEventHandler;
 struct ICoreWebView2WebMessageReceivedEventHandler;
 struct ICoreWebView2DOMContentLoadedEventHandler;
+struct ICoreWebView2AcceleratorKeyPressedEventHandler;
 
 enum COREWEBVIEW2_WEB_RESOURCE_CONTEXT {
   COREWEBVIEW2_WEB_RESOURCE_CONTEXT_ALL = 0,
@@ -116,11 +117,30 @@ enum COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT {
   COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT_JPEG = 1,
 };
 
+enum COREWEBVIEW2_KEY_EVENT_KIND {
+  COREWEBVIEW2_KEY_EVENT_KIND_KEY_DOWN = 0,
+  COREWEBVIEW2_KEY_EVENT_KIND_KEY_UP = 1,
+  COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_DOWN = 2,
+  COREWEBVIEW2_KEY_EVENT_KIND_SYSTEM_KEY_UP = 3,
+};
+
+// The fields of a key message's lParam, as the browser saw them.
+struct COREWEBVIEW2_PHYSICAL_KEY_STATUS {
+  UINT32 RepeatCount;
+  UINT32 ScanCode;
+  BOOL IsExtendedKey;
+  BOOL WasKeyDown;
+  BOOL IsMenuKeyDown;
+  BOOL WasKeyReleased;
+};
+
 static_assert(sizeof(COREWEBVIEW2_WEB_RESOURCE_CONTEXT) == 4, "enums are 32-bit");
 static_assert(sizeof(COREWEBVIEW2_PERMISSION_STATE) == 4, "enums are 32-bit");
 static_assert(sizeof(COREWEBVIEW2_PERMISSION_KIND) == 4, "enums are 32-bit");
 static_assert(sizeof(COREWEBVIEW2_MOVE_FOCUS_REASON) == 4, "enums are 32-bit");
 static_assert(sizeof(COREWEBVIEW2_CAPTURE_PREVIEW_IMAGE_FORMAT) == 4, "enums are 32-bit");
+static_assert(sizeof(COREWEBVIEW2_KEY_EVENT_KIND) == 4, "enums are 32-bit");
+static_assert(sizeof(COREWEBVIEW2_PHYSICAL_KEY_STATUS) == 24, "six 32-bit fields");
 
 inline constexpr IID IID_ICoreWebView2Environment = {0xb96d755e, 0x0319, 0x4e92, {0xa2, 0x96, 0x23, 0x43, 0x6f, 0x46, 0xa1, 0xfc}};
 struct ICoreWebView2Environment : public IUnknown {
@@ -382,6 +402,16 @@ struct ICoreWebView2Deferral : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Complete() = 0;
 };
 
+inline constexpr IID IID_ICoreWebView2AcceleratorKeyPressedEventArgs = {0x9f760f8a, 0xfb79, 0x42be, {0x99, 0x90, 0x7b, 0x56, 0x90, 0x0f, 0xa9, 0xc7}};
+struct ICoreWebView2AcceleratorKeyPressedEventArgs : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE get_KeyEventKind(COREWEBVIEW2_KEY_EVENT_KIND* keyEventKind) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_VirtualKey(UINT* virtualKey) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_KeyEventLParam(INT* lParam) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_PhysicalKeyStatus(COREWEBVIEW2_PHYSICAL_KEY_STATUS* physicalKeyStatus) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Handled(BOOL* handled) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Handled(BOOL handled) = 0;
+};
+
 inline constexpr IID IID_ICoreWebView2DocumentTitleChangedEventHandler = {0xf5f2b923, 0x953e, 0x4042, {0x9f, 0x95, 0xf3, 0xa1, 0x18, 0xe1, 0xaf, 0xd4}};
 struct ICoreWebView2DocumentTitleChangedEventHandler : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, IUnknown* args) = 0;
@@ -425,6 +455,11 @@ struct ICoreWebView2WebMessageReceivedEventHandler : public IUnknown {
 inline constexpr IID IID_ICoreWebView2DOMContentLoadedEventHandler = {0x4bac7e9c, 0x199e, 0x49ed, {0x87, 0xed, 0x24, 0x93, 0x03, 0xac, 0xf0, 0x19}};
 struct ICoreWebView2DOMContentLoadedEventHandler : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2* sender, ICoreWebView2DOMContentLoadedEventArgs* args) = 0;
+};
+
+inline constexpr IID IID_ICoreWebView2AcceleratorKeyPressedEventHandler = {0xb29c7e28, 0xfa79, 0x41a8, {0x8e, 0x44, 0x65, 0x81, 0x1c, 0x76, 0xdc, 0xb2}};
+struct ICoreWebView2AcceleratorKeyPressedEventHandler : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE Invoke(ICoreWebView2Controller* sender, ICoreWebView2AcceleratorKeyPressedEventArgs* args) = 0;
 };
 
 namespace kiln {
@@ -473,6 +508,8 @@ inline const IID& IidOf<ICoreWebView2DOMContentLoadedEventArgs>() { return IID_I
 template <>
 inline const IID& IidOf<ICoreWebView2Deferral>() { return IID_ICoreWebView2Deferral; }
 template <>
+inline const IID& IidOf<ICoreWebView2AcceleratorKeyPressedEventArgs>() { return IID_ICoreWebView2AcceleratorKeyPressedEventArgs; }
+template <>
 inline const IID& IidOf<ICoreWebView2DocumentTitleChangedEventHandler>() { return IID_ICoreWebView2DocumentTitleChangedEventHandler; }
 template <>
 inline const IID& IidOf<ICoreWebView2WebResourceRequestedEventHandler>() { return IID_ICoreWebView2WebResourceRequestedEventHandler; }
@@ -490,5 +527,7 @@ template <>
 inline const IID& IidOf<ICoreWebView2WebMessageReceivedEventHandler>() { return IID_ICoreWebView2WebMessageReceivedEventHandler; }
 template <>
 inline const IID& IidOf<ICoreWebView2DOMContentLoadedEventHandler>() { return IID_ICoreWebView2DOMContentLoadedEventHandler; }
+template <>
+inline const IID& IidOf<ICoreWebView2AcceleratorKeyPressedEventHandler>() { return IID_ICoreWebView2AcceleratorKeyPressedEventHandler; }
 
 }  // namespace kiln
