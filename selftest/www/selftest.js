@@ -408,6 +408,25 @@ async function run() {
                   (!previous || found.text === previous), seen);
   });
 
+  // Pads read by gamepad.ext.dll in kiln.exe's own process, where Steam
+  // Input applies a player's configuration: a connected pad reads as a
+  // standard Gamepad; with none connected there is nothing to see.
+  await check("gamepad", async () => {
+    const status = await Kiln.gamepad.start();
+    if (!status.startsWith("reading pads")) {
+      return status.startsWith("no XInput") ? skip(status) : fail(status);
+    }
+    await later(300);
+    const pads = Kiln.gamepads();
+    if (!pads.length) return skip("no pad connected (" + status + ")");
+    const pad = pads[0];
+    const seen = { status, id: pad.id, index: pad.index, mapping: pad.mapping, buttons: pad.buttons.length,
+                   pressed: pad.buttons.flatMap((button, i) => (button.pressed ? [i] : [])), axes: pad.axes };
+    return expect(pad.connected && pad.mapping === "standard" && pad.buttons.length === 17 && pad.axes.length === 4 &&
+                  pad.axes.every((axis) => axis >= -1 && axis <= 1) &&
+                  pad.buttons.every((button) => button.value >= 0 && button.value <= 1), seen);
+  });
+
   await check("permissions.notification", async () => {
     if (!("Notification" in window)) return skip("no Notification API in this web view");
     const answer = await Notification.requestPermission();
