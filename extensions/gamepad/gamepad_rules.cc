@@ -66,7 +66,7 @@ std::array<bool, kSlots> Slots::Due(uint64_t nowMs) const {
   std::array<bool, kSlots> due{};
   for (int i = 0; i < kSlots; ++i) {
     const Slot& slot = slots_[i];
-    due[i] = slot.connected || !slot.probed || nowMs - slot.probedAt >= kProbeMilliseconds;
+    due[i] = slot.connected || !slot.probed || nowMs >= slot.probedAt + kProbeMilliseconds;
   }
   return due;
 }

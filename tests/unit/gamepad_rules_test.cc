@@ -88,7 +88,7 @@ TEST(GamepadRulesTest, ConnectedSlotsAreReadEveryTickAndEmptyOnesOnceASecond) {
   slots.Read(2, std::nullopt, 0);
   slots.Read(3, std::nullopt, 500);
   EXPECT_EQ(slots.Interval(), kPollMilliseconds);
-  EXPECT_EQ(slots.Due(10), (Due{false, true, false, false}));
+  EXPECT_EQ(slots.Due(510), (Due{false, true, false, false}));
   EXPECT_EQ(slots.Due(999), (Due{false, true, false, false}));
   EXPECT_EQ(slots.Due(1000), (Due{true, true, true, false}));
   EXPECT_EQ(slots.Due(1500), (Due{true, true, true, true}));
@@ -107,6 +107,7 @@ TEST(GamepadRulesTest, OnlyChangesThePageCanSeeAreReported) {
   RawPad pressed = rest;
   pressed.buttons = xinput::kA;
   pressed.leftX = -32768;
+  pressed.leftY = 0;
   const std::optional<Report> report = slots.Read(2, pressed, 30);
   ASSERT_TRUE(report);
   EXPECT_EQ(report->slot, 2);
