@@ -31,6 +31,7 @@
 namespace kiln::gamepad {
 namespace {
 
+constexpr UINT kPollNow = WM_APP + 1;
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT_PTR kRumbleTimer = 10;  // + slot
 
@@ -63,10 +64,9 @@ class GamepadExtension final : public IExtension {
 
   bool CreateTimerWindow() {
     return window_.Create([this](UINT message, WPARAM wParam, LPARAM) {
-      if (message != WM_TIMER) return;
-      if (wParam == kPollTimer) {
+      if (message == kPollNow || (message == WM_TIMER && wParam == kPollTimer)) {
         Poll();
-      } else if (wParam >= kRumbleTimer && wParam < kRumbleTimer + kSlots) {
+      } else if (message == WM_TIMER && wParam >= kRumbleTimer && wParam < kRumbleTimer + kSlots) {
         StopRumble(static_cast<int>(wParam - kRumbleTimer));
       }
     });
@@ -108,7 +108,9 @@ class GamepadExtension final : public IExtension {
     const std::string status = xinput_.status();
     const NamedExtensionValue values[] = {Flag("ok", true), Text("status", status), Flag("guide", xinput_.hasGuide())};
     application_->SendWebMessage(messageId, 3, values, asyncId);
-    if (xinput_.loaded()) Poll();
+    // The first reads, empty slots among them, come after the page's
+    // message has been handled: it never waits on XInput.
+    if (xinput_.loaded()) window_.Post(kPollNow);
   }
 
   void Rumble(const char* messageId, double asyncId, const gamepad::Rumble& rumble) {

@@ -17,7 +17,8 @@
 // Log lines, each with "t", milliseconds since the process was created (the
 // clock of the stand-in runtime's transcript), and "epoch", since 1970:
 //   {"event": "started"}                     the first call: the steps' clock starts
-//   {"event": "seen", "slot", "step"}       a read first returned the step
+//   {"event": "seen", "slot", "step", "read"}  read number "read" of the slot
+//                                            was the first to return the step
 //   {"event": "empty-read", "slot"}          a read of a slot with no pad
 //   {"event": "set-state", "slot", "left", "right", "connected"}
 //   {"event": "reads", "slot", "count"}      at unload, reads per slot
@@ -125,17 +126,13 @@ std::string ReadAll(const std::wstring& path) {
 void StartLocked() {
   if (g_started) return;
   g_started = true;
-  QueryPerformanceFrequency(&g_frequency);
-  QueryPerformanceCounter(&g_firstCall);
   const std::wstring logPath = PathFromEnvironment(L"KILN_XINPUT_LOG");
   if (!logPath.empty()) g_log = _wfopen(logPath.c_str(), L"ab");
-  Log({{"event", "started"}});
   const json scenario = json::parse(ReadAll(PathFromEnvironment(L"KILN_XINPUT_SCENARIO")), nullptr, false);
   if (!scenario.is_object()) {
     Log({{"event", "error"}, {"what", "no scenario, or not JSON"}});
-    return;
   }
-  for (const json& item : scenario.value("steps", json::array())) {
+  for (const json& item : scenario.is_object() ? scenario.value("steps", json::array()) : json::array()) {
     Step step;
     step.at = item.value("at", 0.0);
     step.slot = item.value("slot", 0u);
@@ -149,6 +146,11 @@ void StartLocked() {
     step.report.sThumbRY = item.value("ry", 0);
     g_steps.push_back(step);
   }
+  // The steps' clock starts once the scenario is read, and the line saying
+  // so carries the same moment.
+  QueryPerformanceFrequency(&g_frequency);
+  QueryPerformanceCounter(&g_firstCall);
+  Log({{"event", "started"}});
 }
 
 double ElapsedLocked() {
@@ -177,7 +179,7 @@ DWORD Read(DWORD slot, PadState* state, bool extended) {
   if (step != g_lastSeen[slot]) {
     g_lastSeen[slot] = step;
     ++g_packets[slot];
-    Log({{"event", "seen"}, {"slot", slot}, {"step", step}});
+    Log({{"event", "seen"}, {"slot", slot}, {"step", step}, {"read", g_reads[slot]}});
   }
   if (!connected) {
     Log({{"event", "empty-read"}, {"slot", slot}});
