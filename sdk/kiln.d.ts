@@ -58,4 +58,54 @@ declare namespace Kiln {
     /** Whether there was a save of that name to remove. */
     function remove(name: string): Promise<boolean>;
   }
+
+  /** One button of a pad in the standard layout. */
+  interface GamepadButton {
+    pressed: boolean;
+    touched: boolean;
+    /** 0 to 1; the triggers (buttons 6 and 7) read every value between. */
+    value: number;
+  }
+
+  /** A pad read by Kiln's gamepad extension, shaped like the browser's Gamepad and updated in place. */
+  interface Gamepad {
+    readonly id: string;
+    readonly index: number;
+    connected: boolean;
+    readonly mapping: "standard";
+    /** 17 buttons: A, B, X, Y, LB, RB, LT, RT, Back, Start, left and right stick, d-pad up, down, left, right, guide. */
+    readonly buttons: GamepadButton[];
+    /** Left x, left y, right x, right y; right and down positive, 0 at rest, dead zones applied. */
+    readonly axes: number[];
+    /** performance.now() when Kiln last changed the pad. */
+    timestamp: number;
+    readonly vibrationActuator: GamepadHapticActuator;
+  }
+
+  interface RumbleParams {
+    duration?: number;
+    startDelay?: number;
+    strongMagnitude?: number;
+    weakMagnitude?: number;
+  }
+
+  interface GamepadHapticActuator {
+    readonly type: "dual-rumble";
+    readonly effects: ["dual-rumble"];
+    /** Resolves "complete" after the duration (at most 5 s), or "preempted" when another effect or reset() takes over. */
+    playEffect(type: "dual-rumble", params?: RumbleParams): Promise<"complete" | "preempted">;
+    reset(): Promise<"complete">;
+  }
+
+  /** Kiln's connected pads (component "kiln-gamepad"), by index; starts reading them. Empty outside Kiln. */
+  function gamepads(): Gamepad[];
+
+  namespace gamepad {
+    /** What the pads' reading is doing, in words: "not started", "reading pads through xinput1_4.dll, ...", ... */
+    const status: string;
+    /** Starts reading pads; resolves with the status. gamepadconnected and gamepaddisconnected then fire on window. */
+    function start(): Promise<string>;
+    /** Starts reading and makes navigator.getGamepads() return Kiln's pads in place of the browser's XInput pads. */
+    function install(): Promise<string>;
+  }
 }

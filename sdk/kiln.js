@@ -117,6 +117,216 @@
       return answer;
     });
 
+
+  // Kiln's first-party gamepad extension ("kiln-gamepad"): pads read in
+  // Kiln's own process, where Steam Input applies a player's controller
+  // configuration, shaped like the browser's Gamepad objects. Pads are live
+  // objects: Kiln updates them in place as changes arrive.
+  const gamepad = (() => {
+    const component = "kiln-gamepad";
+    const pads = new Map(); // XInput slot -> the page's pad, while connected
+    const ours = new WeakSet(); // every pad object Kiln made
+    let status = host ? "not started" : "not running in Kiln";
+    let started = null;
+    let browserGetGamepads = null; // the browser's own, once install() replaced it
+    const stops = new WeakMap(); // pad -> ends its rumble, when the pad goes
+    const now = () => (root.performance && root.performance.now ? root.performance.now() : Date.now());
+
+    // The browser's view of an Xbox pad, which Kiln reads itself: Chromium's
+    // ids say "XInput" or carry Microsoft's vendor id.
+    const isXInput = (pad) => !ours.has(pad) && /xinput|vendor: ?045e|(^|[^0-9a-f])045e-/i.test(String(pad.id));
+    const browserPads = () => {
+      if (!browserGetGamepads) return [];
+      let list = [];
+      try { list = Array.from(browserGetGamepads() || []); } catch (error) { return []; }
+      return list.filter((pad) => pad && !isXInput(pad));
+    };
+
+    const dispatch = (type, pad) => {
+      if (typeof root.dispatchEvent !== "function" || typeof root.Event !== "function") return;
+      const event = new root.Event(type);
+      Object.defineProperty(event, "gamepad", { value: pad, enumerable: true });
+      root.dispatchEvent(event);
+    };
+
+    const rumble = (slot, strong, weak, duration) =>
+      call(component, "rumble", slot, strong, weak, duration).then((answer) => {
+        if (answer.ok !== true) throw new Error(answer.error || "kiln-gamepad: rumble failed");
+      });
+
+    // vibrationActuator as Chromium's: one effect at a time, a new one or
+    // reset() preempting the last; Kiln itself stops the motors after the
+    // duration, also when the page is gone by then.
+    const actuator = (pad, slot) => {
+      let current = null;
+      const end = (result) => {
+        if (!current) return;
+        const effect = current;
+        current = null;
+        effect.timers.forEach(clearTimeout);
+        if (effect.playing && result === "preempted") rumble(slot, 0, 0, 0).catch(() => {});
+        effect.resolve(result);
+      };
+      stops.set(pad, () => end("preempted"));
+      return {
+        type: "dual-rumble",
+        effects: ["dual-rumble"],
+        playEffect(type, params = {}) {
+          if (type !== "dual-rumble") return Promise.reject(new TypeError("Kiln's pads play \"dual-rumble\" only"));
+          const number = (name, fallback, max) => {
+            const value = params[name] === undefined ? fallback : params[name];
+            return typeof value === "number" && value >= 0 && value <= max ? value : NaN;
+          };
+          const duration = number("duration", 0, Infinity), startDelay = number("startDelay", 0, Infinity);
+          const strong = number("strongMagnitude", 0, 1), weak = number("weakMagnitude", 0, 1);
+          if ([duration, startDelay, strong, weak].some(isNaN)) {
+            return Promise.reject(new TypeError("playEffect: duration and startDelay are 0 or more, " +
+              "strongMagnitude and weakMagnitude 0 to 1"));
+          }
+          if (!pad.connected) return Promise.reject(new Error("playEffect: the pad is not connected"));
+          end("preempted");
+          return new Promise((resolve, reject) => {
+            const effect = { resolve, timers: [], playing: false };
+            current = effect;
+            effect.timers.push(setTimeout(() => {
+              effect.playing = true;
+              rumble(slot, strong, weak, duration).catch((error) => {
+                if (current === effect) { current = null; effect.timers.forEach(clearTimeout); reject(error); }
+              });
+              effect.timers.push(setTimeout(() => end("complete"), duration));
+            }, startDelay));
+          });
+        },
+        reset() {
+          end("preempted");
+          return Promise.resolve("complete");
+        },
+      };
+    };
+
+    // The lowest index no connected pad of Kiln's, nor a pad the browser
+    // keeps, holds: what engines key their pads by stays unique.
+    const freeIndex = () => {
+      const taken = new Set([...pads.values()].map((pad) => pad.index));
+      for (const pad of browserPads()) taken.add(pad.index);
+      let index = 0;
+      while (taken.has(index)) index++;
+      return index;
+    };
+
+    const apply = (pad, params) => {
+      const pressed = Number(params.pressed) || 0;
+      pad.buttons.forEach((button, i) => {
+        const value = i === 6 ? Number(params.leftTrigger) || 0 : i === 7 ? Number(params.rightTrigger) || 0
+          : (pressed >>> i) & 1;
+        button.pressed = ((pressed >>> i) & 1) === 1;
+        button.touched = button.pressed || value > 0;
+        button.value = value;
+      });
+      for (let i = 0; i < 4; i++) pad.axes[i] = Number(params["axis" + i]) || 0;
+      pad.timestamp = now();
+    };
+
+    const onPad = (params) => {
+      const slot = params.slot;
+      const known = pads.get(slot);
+      if (params.connected !== true) {
+        if (!known) return;
+        pads.delete(slot);
+        known.connected = false;
+        stops.get(known)();
+        dispatch("gamepaddisconnected", known);
+        return;
+      }
+      if (known) {
+        apply(known, params);
+        return;
+      }
+      const pad = {
+        id: "Xbox 360 Controller (XInput STANDARD GAMEPAD, read by Kiln)",
+        index: freeIndex(),
+        connected: true,
+        mapping: "standard",
+        buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })),
+        axes: [0, 0, 0, 0],
+        timestamp: 0,
+      };
+      pad.vibrationActuator = actuator(pad, slot);
+      ours.add(pad);
+      apply(pad, params);
+      pads.set(slot, pad);
+      dispatch("gamepadconnected", pad);
+    };
+
+    const start = () => {
+      if (!host) return Promise.reject(new Error("not running in Kiln"));
+      if (!started) {
+        status = "starting";
+        on(component, "pad", onPad);
+        started = Kiln.ready.then((ids) => {
+          if (!ids.includes(component)) {
+            status = "gamepad.ext.dll is not beside kiln.exe: no gamepads";
+            return status;
+          }
+          return call(component, "start").then((answer) => {
+            if (answer.ok !== true) throw new Error(answer.error || "kiln-gamepad: start failed");
+            status = String(answer.status);
+            return status;
+          });
+        });
+        started.catch((error) => { status = "cannot start: " + error.message; });
+      }
+      return started;
+    };
+
+    const list = () => [...pads.values()].sort((a, b) => a.index - b.index);
+
+    // What navigator.getGamepads() gives once installed: the browser's own
+    // pads but its XInput ones, and Kiln's, each at its index.
+    const getGamepads = () => {
+      const merged = [];
+      for (const pad of browserPads()) merged[pad.index] = pad;
+      for (const pad of list()) {
+        let at = pad.index;
+        if (merged[at]) { const moved = merged[at]; merged[at] = pad; merged.push(moved); } else merged[at] = pad;
+      }
+      while (merged.length < 4) merged.push(null);
+      return Array.from(merged, (pad) => pad || null);
+    };
+
+    // The browser's events for its own XInput pads never reach the page's
+    // listeners: the page hears of those pads from Kiln.
+    const silence = (event) => {
+      if (event.gamepad && isXInput(event.gamepad)) event.stopImmediatePropagation();
+    };
+
+    const install = () => {
+      const navigator = root.navigator;
+      if (navigator && !browserGetGamepads) {
+        browserGetGamepads = typeof navigator.getGamepads === "function" ? navigator.getGamepads.bind(navigator)
+          : () => [];
+        Object.defineProperty(navigator, "getGamepads", { value: getGamepads, configurable: true, writable: true });
+        if (typeof root.addEventListener === "function") {
+          root.addEventListener("gamepadconnected", silence, true);
+          root.addEventListener("gamepaddisconnected", silence, true);
+        }
+      }
+      return start();
+    };
+
+    return {
+      gamepads: () => {
+        if (host) start().catch(() => {});
+        return list();
+      },
+      api: {
+        get status() { return status; },
+        start,
+        install,
+      },
+    };
+  })();
+
   const Kiln = {
     available: !!host,
     get ready() {
@@ -141,7 +351,12 @@
       list: () => saves("list", []).then((answer) => (answer.names ? String(answer.names).split("\n") : [])),
       remove: (name) => saves("remove", [name]).then((answer) => answer.removed === true),
     },
+    gamepads: gamepad.gamepads,
+    gamepad: gamepad.api,
   };
 
   root.Kiln = Kiln;
+  // <script src="kiln.js" kiln-gamepad> installs Kiln's pads at once.
+  const script = root.document && root.document.currentScript;
+  if (script && script.hasAttribute && script.hasAttribute("kiln-gamepad")) gamepad.api.install().catch(() => {});
 })(typeof globalThis === "object" ? globalThis : this);

@@ -113,7 +113,7 @@ async function run() {
   await check("bridge.wrapper-init", async () => {
     components = await Promise.race([Kiln.ready,
       later(10000).then(() => { throw new Error("no wrapper-init-response within 10 s"); })]);
-    return expect(same(components, ["kiln-saves", "selftest"]), { registeredComponentIds: components });
+    return expect(same(components, ["kiln-gamepad", "kiln-saves", "selftest"]), { registeredComponentIds: components });
   });
   if (!Array.isArray(components) || !components.includes("selftest")) {
     // Without the extension nothing can be reported: whoever runs the kit sees no report.
@@ -459,6 +459,25 @@ async function run() {
                   removed.removed === true && gone.text === null &&
                   folder.every((entry) => entry === slot || entry === slot + ".bak") &&
                   (!previous || found.text === previous), seen);
+  });
+
+  // Pads read by gamepad.ext.dll in kiln.exe's own process, where Steam
+  // Input applies a player's configuration: a connected pad reads as a
+  // standard Gamepad; with none connected there is nothing to see.
+  await check("gamepad", async () => {
+    const status = await Kiln.gamepad.start();
+    if (!status.startsWith("reading pads")) {
+      return status.startsWith("no XInput") ? skip(status) : fail(status);
+    }
+    await later(300);
+    const pads = Kiln.gamepads();
+    if (!pads.length) return skip("no pad connected (" + status + ")");
+    const pad = pads[0];
+    const seen = { status, id: pad.id, index: pad.index, mapping: pad.mapping, buttons: pad.buttons.length,
+                   pressed: pad.buttons.flatMap((button, i) => (button.pressed ? [i] : [])), axes: pad.axes };
+    return expect(pad.connected && pad.mapping === "standard" && pad.buttons.length === 17 && pad.axes.length === 4 &&
+                  pad.axes.every((axis) => axis >= -1 && axis <= 1) &&
+                  pad.buttons.every((button) => button.value >= 0 && button.value <= 1), seen);
   });
 
   await check("permissions.notification", async () => {

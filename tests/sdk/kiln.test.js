@@ -12,7 +12,7 @@ const source = fs.readFileSync(path.join(root, "sdk", "kiln.js"), "utf8");
 
 // A page's global with kiln.js loaded; with inKiln, a web view that records
 // what the page posts and lets the test play what Kiln sends.
-function page(inKiln = true) {
+function page(inKiln = true, globals = {}) {
   const sent = [];
   const listeners = [];
   const webview = {
@@ -25,7 +25,7 @@ function page(inKiln = true) {
     try { run(); } catch (error) { thrown.push(error.message); }
   }, ms);
   const global = vm.createContext({
-    setTimeout: pageTimeout, clearTimeout, ...(inKiln ? { chrome: { webview } } : {}),
+    setTimeout: pageTimeout, clearTimeout, ...(inKiln ? { chrome: { webview } } : {}), ...globals,
   });
   const before = Object.keys(global);
   vm.runInContext(source, global);
@@ -186,4 +186,185 @@ test("saves speak the kiln-saves protocol", async () => {
 
 test("the example app carries this kiln.js", () => {
   assert.strictEqual(fs.readFileSync(path.join(root, "examples", "hello", "www", "kiln.js"), "utf8"), source);
+});
+
+// Events dispatched at the window as a browser does: capturing listeners
+// first, then the others, each in the order added.
+class Event {
+  constructor(type) { this.type = type; this.stopped = false; }
+  stopImmediatePropagation() { this.stopped = true; }
+}
+function windowEvents() {
+  const listeners = [];
+  return {
+    Event,
+    addEventListener: (type, listener, options) =>
+      listeners.push({ type, listener, capture: options === true || !!(options && options.capture) }),
+    dispatchEvent: (event) => {
+      for (const capture of [true, false]) {
+        for (const entry of listeners) {
+          if (entry.type === event.type && entry.capture === capture && !event.stopped) entry.listener(event);
+        }
+      }
+    },
+  };
+}
+
+// A page global with window events and, when given, the browser's own pads.
+function gamepadPage(browserPads = null, inKiln = true) {
+  const globals = {
+    ...windowEvents(), performance, ...(browserPads ? { navigator: { getGamepads: () => browserPads } } : {}),
+  };
+  const result = page(inKiln, globals);
+  const heard = [];
+  for (const type of ["gamepadconnected", "gamepaddisconnected"]) {
+    result.global.addEventListener(type, (event) => heard.push([type, event.gamepad]));
+  }
+  // Kiln answers wrapper-init and "start"; resolves once the page started.
+  result.startWith = async (ids = ["kiln-gamepad"], status = "reading pads through xinput1_4.dll") => {
+    result.fromKiln({ type: "wrapper-init-response", registeredComponentIds: ids });
+    await settle();
+    const start = result.sent.find((message) => message.messageId === "start");
+    if (start) result.answer("kiln-gamepad", start.asyncId, { ok: true, status, guide: true }, "start");
+    await settle();
+  };
+  result.pad = (params) => result.answer("kiln-gamepad", -1, {
+    connected: true, pressed: 0, leftTrigger: 0, rightTrigger: 0, axis0: 0, axis1: 0, axis2: 0, axis3: 0, ...params,
+  }, "pad");
+  result.heard = heard;
+  return result;
+}
+
+test("gamepads start kiln-gamepad once and its pads reach the page as standard Gamepads", async () => {
+  const { Kiln, sent, startWith, pad, heard } = gamepadPage();
+  assert.strictEqual(Kiln.gamepad.status, "not started");
+  assert.deepStrictEqual([...Kiln.gamepads()], []);
+  assert.strictEqual(Kiln.gamepad.status, "starting");
+  Kiln.gamepads();
+  await startWith();
+  assert.deepStrictEqual(sent.map((message) => message.type + " " + (message.messageId || "")),
+    ["wrapper-init ", "extension-message start"]);
+  assert.strictEqual(Kiln.gamepad.status, "reading pads through xinput1_4.dll");
+
+  pad({ slot: 2, pressed: 1 | (1 << 6) | (1 << 16), leftTrigger: 0.5, axis0: -1, axis3: 0.25 });
+  const [first] = Kiln.gamepads();
+  assert.deepStrictEqual(heard.map(([type, gamepad]) => [type, gamepad === first]), [["gamepadconnected", true]]);
+  assert.strictEqual(first.index, 0, "the first free index, whatever the slot");
+  assert.strictEqual(first.connected, true);
+  assert.strictEqual(first.mapping, "standard");
+  assert.match(first.id, /STANDARD GAMEPAD/);
+  assert.strictEqual(first.buttons.length, 17);
+  assert.deepStrictEqual(plain(first.buttons[0]), { pressed: true, touched: true, value: 1 });
+  assert.deepStrictEqual(plain(first.buttons[1]), { pressed: false, touched: false, value: 0 });
+  assert.deepStrictEqual(plain(first.buttons[6]), { pressed: true, touched: true, value: 0.5 });
+  assert.deepStrictEqual(plain(first.buttons[16]), { pressed: true, touched: true, value: 1 });
+  assert.deepStrictEqual(plain(first.axes), [-1, 0, 0, 0.25]);
+  const stamped = first.timestamp;
+  assert.ok(stamped > 0);
+
+  await new Promise((resolve) => setTimeout(resolve, 2));
+  pad({ slot: 2, pressed: 0 });
+  assert.strictEqual(Kiln.gamepads()[0], first, "the same live object, updated in place");
+  assert.deepStrictEqual(plain(first.buttons[0]), { pressed: false, touched: false, value: 0 });
+  assert.deepStrictEqual(plain(first.axes), [0, 0, 0, 0]);
+  assert.ok(first.timestamp > stamped);
+
+  pad({ slot: 0 });
+  assert.deepStrictEqual([...Kiln.gamepads()].map((gamepad) => gamepad.index), [0, 1]);
+  pad({ slot: 2, connected: false });
+  pad({ slot: 3, connected: false });
+  assert.strictEqual(first.connected, false);
+  assert.deepStrictEqual([...Kiln.gamepads()].map((gamepad) => gamepad.index), [1]);
+  assert.deepStrictEqual(heard.map(([type, gamepad]) => [type, gamepad.index]),
+    [["gamepadconnected", 0], ["gamepadconnected", 1], ["gamepaddisconnected", 0]],
+    "a slot that was empty already is no news");
+  assert.strictEqual(sent.length, 2, "the page only listens");
+});
+
+test("without gamepad.ext.dll, and outside Kiln, the status says why there are no pads", async () => {
+  const missing = gamepadPage();
+  const starting = missing.Kiln.gamepad.start();
+  await missing.startWith(["kiln-saves"]);
+  assert.strictEqual(await starting, "gamepad.ext.dll is not beside kiln.exe: no gamepads");
+  assert.strictEqual(missing.Kiln.gamepad.status, "gamepad.ext.dll is not beside kiln.exe: no gamepads");
+  assert.ok(!missing.sent.some((message) => message.messageId === "start"), "nothing is asked of a missing extension");
+
+  const noXInput = gamepadPage();
+  noXInput.Kiln.gamepads();
+  await noXInput.startWith(undefined, "no XInput on this machine: no gamepads");
+  assert.strictEqual(noXInput.Kiln.gamepad.status, "no XInput on this machine: no gamepads");
+  assert.deepStrictEqual([...noXInput.Kiln.gamepads()], []);
+
+  const outside = gamepadPage(null, false);
+  assert.deepStrictEqual([...outside.Kiln.gamepads()], []);
+  assert.strictEqual(outside.Kiln.gamepad.status, "not running in Kiln");
+  await assert.rejects(outside.Kiln.gamepad.install(), { message: "not running in Kiln" });
+});
+
+test("install puts Kiln's pads in navigator.getGamepads in place of the browser's XInput pads", async () => {
+  const xbox = { id: "Xbox 360 Controller (XInput STANDARD GAMEPAD)", index: 0, connected: true };
+  const wireless = { id: "Xbox Wireless Controller (STANDARD GAMEPAD Vendor: 045e Product: 0b13)", index: 2 };
+  const playstation = { id: "Wireless Controller (STANDARD GAMEPAD Vendor: 054c Product: 09cc)", index: 1 };
+  const { Kiln, global, startWith, pad, heard } = gamepadPage([xbox, playstation, wireless, null]);
+  const installing = Kiln.gamepad.install();
+  await startWith();
+  assert.strictEqual(await installing, "reading pads through xinput1_4.dll");
+  assert.deepStrictEqual([...global.navigator.getGamepads()], [null, playstation, null, null]);
+  pad({ slot: 0, pressed: 1 });
+  const [kilnPad] = Kiln.gamepads();
+  assert.strictEqual(kilnPad.index, 0, "the index the browser's own pads leave free");
+  const pads = global.navigator.getGamepads();
+  assert.deepStrictEqual([...pads].map((gamepad) => gamepad && gamepad.id),
+    [kilnPad.id, playstation.id, null, null], "one Xbox pad, Kiln's, and the browser's other pads");
+  assert.strictEqual(pads.filter((gamepad) => gamepad && gamepad.buttons).length, 1);
+
+  const browserEvent = (type, gamepad) => {
+    const event = new Event(type);
+    Object.defineProperty(event, "gamepad", { value: gamepad });
+    global.dispatchEvent(event);
+  };
+  heard.length = 0;
+  browserEvent("gamepadconnected", xbox);
+  browserEvent("gamepaddisconnected", wireless);
+  browserEvent("gamepadconnected", playstation);
+  assert.deepStrictEqual(heard.map(([type, gamepad]) => [type, gamepad.id]), [["gamepadconnected", playstation.id]]);
+  Kiln.gamepad.install();
+  assert.strictEqual(global.navigator.getGamepads()[0], kilnPad, "installing twice changes nothing");
+});
+
+test("dual-rumble asks kiln-gamepad for both motors and resolves when done or preempted", async () => {
+  const { Kiln, sent, answer, startWith, pad } = gamepadPage();
+  Kiln.gamepads();
+  await startWith();
+  pad({ slot: 3 });
+  const actuator = Kiln.gamepads()[0].vibrationActuator;
+  assert.strictEqual(actuator.type, "dual-rumble");
+  const rumbles = () => sent.filter((message) => message.messageId === "rumble");
+  const answerLast = () => answer("kiln-gamepad", rumbles().at(-1).asyncId, { ok: true }, "rumble");
+
+  const played = actuator.playEffect("dual-rumble",
+    { duration: 40, startDelay: 15, strongMagnitude: 1, weakMagnitude: 0.25 });
+  assert.deepStrictEqual(rumbles(), [], "nothing before the start delay");
+  await new Promise((resolve) => setTimeout(resolve, 25));
+  assert.deepStrictEqual(rumbles().map((message) => message.params), [[3, 1, 0.25, 40]]);
+  answerLast();
+  assert.strictEqual(await played, "complete");
+
+  const long = actuator.playEffect("dual-rumble", { duration: 5000, strongMagnitude: 0.5 });
+  await new Promise((resolve) => setTimeout(resolve, 5));
+  answerLast();
+  const next = actuator.playEffect("dual-rumble", { duration: 10, weakMagnitude: 1 });
+  assert.strictEqual(await long, "preempted");
+  await new Promise((resolve) => setTimeout(resolve, 5));
+  assert.deepStrictEqual(rumbles().slice(1).map((message) => message.params),
+    [[3, 0.5, 0, 5000], [3, 0, 0, 0], [3, 0, 1, 10]], "the preempted effect's motors stop before the next starts");
+  rumbles().slice(2).forEach((message) => answer("kiln-gamepad", message.asyncId, { ok: true }, "rumble"));
+  assert.strictEqual(await next, "complete");
+
+  for (const params of [{ strongMagnitude: 1.5 }, { duration: -1 }, { weakMagnitude: "1" }]) {
+    await assert.rejects(actuator.playEffect("dual-rumble", params), { name: "TypeError" });
+  }
+  await assert.rejects(actuator.playEffect("trigger-rumble", {}), { name: "TypeError" });
+  pad({ slot: 3, connected: false });
+  await assert.rejects(actuator.playEffect("dual-rumble", { duration: 10 }), { message: /not connected/ });
 });
