@@ -9,6 +9,7 @@
 #include "check/pe_image.h"
 #include "extensions/extension_lifecycle.h"
 #include "pack/exe_resources.h"
+#include "pack/kiln_exe_search.h"
 #include "pack/pack_plan.h"
 #include "pack/resource_section.h"
 #include "pack/signing.h"
@@ -203,20 +204,6 @@ class Packer {
 };
 
 }  // namespace
-
-std::vector<std::string> KilnExeCandidates(KilnArch arch, const std::string& programFolder) {
-  std::vector<std::string> candidates = {Join(programFolder, "kiln.exe")};
-  // build/<preset>/src: two folders up is the build output.
-  const size_t src = programFolder.find_last_of('/');
-  const size_t preset = src == std::string::npos || src == 0
-                            ? std::string::npos
-                            : programFolder.find_last_of('/', src - 1);
-  if (preset != std::string::npos) {
-    const std::string build = programFolder.substr(0, preset);
-    candidates.push_back(Join(build, arch == KilnArch::X64 ? "win64" : "win32") + "/src/kiln.exe");
-  }
-  return candidates;
-}
 
 int Pack(const PackOptions& options, PackFiles& files) { return Packer(options, files).Run(); }
 

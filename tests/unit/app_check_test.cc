@@ -11,7 +11,7 @@
 #include "check/findings.h"
 #include "check/kiln_exe.h"
 #include "../common/tiny_pe.h"
-#include "pack/pack.h"
+#include "pack/kiln_exe_search.h"
 
 namespace kiln {
 namespace {
