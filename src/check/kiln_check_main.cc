@@ -35,9 +35,9 @@ constexpr char kSeparators[] = "/";
 std::optional<kiln::KilnTarget> ReadKilnExe(const std::string& path) {
   const size_t separator = path.find_last_of(kSeparators);
   const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
-  const std::string parent = separator == std::string::npos ? "."
-                             : separator == 0               ? path.substr(0, 1)
-                                                            : path.substr(0, separator);
+  std::string parent = separator == std::string::npos ? "." : path.substr(0, separator);
+  // "/kiln.exe" and "C:\kiln.exe" lie in a root, which keeps its separator.
+  if (parent.empty() || parent.back() == ':') parent = path.substr(0, separator + 1);
   const std::unique_ptr<kiln::AppFolder> folder = kiln::OpenAppFolder(parent);
   if (!folder || name.empty()) return std::nullopt;
   const std::optional<std::string> bytes = folder->Read(name, uint64_t{256} << 20);
