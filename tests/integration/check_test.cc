@@ -325,7 +325,7 @@ const CheckCase kCases[] = {
      App(R"({"name": "game"})",
          [](const TestApp& app) {
            CopyBuilt(app, "win32", "src/kiln.exe", "kiln.exe");
-           CopyBuilt(app, "win64", kRecorder32, "steam_api.dll");
+           CopyBuilt(app, "win64", kStandIn, "steam_api.dll");
          }),
      {"error: steam_api.dll: is a 64-bit (x86-64) DLL; kiln.exe (x86) is a 32-bit program and "
       "loads only 32-bit (i386) DLLs",
