@@ -137,8 +137,9 @@ rm -f "$record" "$transcript" "$console" "$screen"
 touch "$console"
 
 kiln_wine_start
-echo "run: what kiln-check says of the app folder:"
-"$WINELOADER" "$build/src/kiln-check.exe" "$(winpath "$app")" 2>/dev/null | tr -d '\r' | sed 's/^/  /' || true
+echo "run: what kiln-check says of the app folder, for the kiln.exe run here:"
+"$WINELOADER" "$build/src/kiln-check.exe" "$(winpath "$app")" --kiln "$(winpath "$app/kiln.exe")" 2>/dev/null |
+  tr -d '\r' | sed 's/^/  /' || true
 "$WINELOADER" reg add "$runtime_key" /v EBWebView /d "$(winpath "$runtime")" /f /reg:32 >/dev/null
 printer=
 trap '[ -n "$printer" ] && kill "$printer" 2>/dev/null

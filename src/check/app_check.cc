@@ -8,16 +8,17 @@
 
 namespace kiln {
 
-Findings CheckAppFolder(AppFolder& folder) {
+Findings CheckAppFolder(AppFolder& folder, const KilnTarget& kiln) {
   Findings findings;
   const CheckedConfig checked = CheckPackageJson(folder, findings);
   // What depends on a setting is checked only when kiln.exe would know the
   // setting; the extensions are loaded whatever package.json says.
   if (checked.parsed) CheckIcon(folder, checked.config, findings);
   if (checked.Knows("settings.distribution-mode")) {
-    CheckRuntimeFolder(folder, checked.config, findings);
+    CheckRuntimeFolder(folder, checked.config, kiln, findings);
   }
-  CheckExtensions(folder, findings);
+  CheckExtensions(folder, kiln, findings);
+  CheckSteamApi(folder, kiln, findings);
   if (checked.Knows("settings.content-mode")) {
     if (checked.config.contentMode == ContentMode::Bundle) {
       CheckBundleContent(folder, checked.config, findings);

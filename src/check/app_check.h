@@ -4,9 +4,12 @@
 
 #include "check/app_folder.h"
 #include "check/findings.h"
+#include "check/kiln_exe.h"
 
 namespace kiln {
 
-Findings CheckAppFolder(AppFolder& folder);
+// DLLs and a fixed runtime are judged against kiln, by default the shipped
+// build's architecture.
+Findings CheckAppFolder(AppFolder& folder, const KilnTarget& kiln = {});
 
 }  // namespace kiln

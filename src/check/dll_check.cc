@@ -10,6 +10,7 @@ constexpr uint64_t kMaxDllBytes = uint64_t{256} << 20;
 
 std::string MachineName(uint16_t machine) {
   switch (machine) {
+    case kMachineI386: return "a 32-bit (i386)";
     case kMachineAmd64: return "a 64-bit (x86-64)";
     case kMachineArm64: return "a 64-bit ARM (ARM64)";
     case 0x01C4: return "a 32-bit ARM";
@@ -21,10 +22,17 @@ std::string MachineName(uint16_t machine) {
   }
 }
 
+// What the judged kiln.exe is and loads, after "is a ... DLL; ".
+std::string LoadsOnly(const KilnTarget& kiln) {
+  return KilnDescription(kiln) + (kiln.arch == KilnArch::X64
+                                      ? " is a 64-bit program and loads only 64-bit (x86-64) DLLs"
+                                      : " is a 32-bit program and loads only 32-bit (i386) DLLs");
+}
+
 }  // namespace
 
 std::optional<PeImage> ReadLoadableDll(AppFolder& folder, const std::string& path,
-                                       Findings& findings) {
+                                       const KilnTarget& kiln, Findings& findings) {
   if (folder.Examine(path).size > kMaxDllBytes) {
     findings.Warning(path, "is larger than 256 MiB; not checked");
     return std::nullopt;
@@ -40,10 +48,8 @@ std::optional<PeImage> ReadLoadableDll(AppFolder& folder, const std::string& pat
   } else if (image->truncated) {
     findings.Error(path, "is cut short: its headers or sections run past the end of the file, "
                          "and Windows refuses to load it");
-  } else if (image->machine != kMachineI386 || image->wide) {
-    findings.Error(path, "is " + MachineName(image->machine) +
-                             " DLL; kiln.exe is a 32-bit program and loads only 32-bit (i386) "
-                             "DLLs");
+  } else if (!ArchLoads(kiln.arch, *image)) {
+    findings.Error(path, "is " + MachineName(image->machine) + " DLL; " + LoadsOnly(kiln));
   } else if (!(image->characteristics & kImageFileDll)) {
     findings.Error(path, "is a program, not a DLL");
   } else {

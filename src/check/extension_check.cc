@@ -49,7 +49,7 @@ void CheckExtensionEntryName(const std::string& name, const PeImage& image, Find
 
 }  // namespace
 
-void CheckExtensions(AppFolder& folder, Findings& findings) {
+void CheckExtensions(AppFolder& folder, const KilnTarget& kiln, Findings& findings) {
   const std::optional<std::vector<FolderEntry>> entries = folder.List("");
   if (!entries) return;
   for (const FolderEntry& entry : *entries) {
@@ -57,7 +57,7 @@ void CheckExtensions(AppFolder& folder, Findings& findings) {
       // kiln.exe passes over folders; a link it loads like a file.
       if (folder.Examine(entry.name).isFolder) {
         findings.Warning(entry.name, "is a folder; kiln.exe loads extensions from files only");
-      } else if (const auto image = ReadLoadableDll(folder, entry.name, findings)) {
+      } else if (const auto image = ReadLoadableDll(folder, entry.name, kiln, findings)) {
         CheckExtensionEntryName(entry.name, *image, findings);
       }
     } else if (EndsWithDll(entry.name) && entry.kind != EntryKind::Folder) {
@@ -67,6 +67,18 @@ void CheckExtensions(AppFolder& folder, Findings& findings) {
                                      "whose names end in \".ext.dll\"");
       }
     }
+  }
+}
+
+void CheckSteamApi(AppFolder& folder, const KilnTarget& kiln, Findings& findings) {
+  const std::string name = kiln.arch == KilnArch::X64 ? "steam_api64.dll" : "steam_api.dll";
+  const FileFacts facts = folder.Examine(name);
+  if (!facts.exists) return;
+  if (facts.isFolder) {
+    findings.Error(name, "is a folder; the Steam extension loads the Steamworks library from a "
+                         "file of this name");
+  } else {
+    ReadLoadableDll(folder, name, kiln, findings);
   }
 }
 

@@ -12,8 +12,6 @@
 namespace kiln {
 namespace {
 
-// kiln.exe ships as a 32-bit program, whatever the checker was built as.
-constexpr char kClientDllArch[] = "x86";
 // Far enough for a runtime unpacked a level or two too deep.
 constexpr WalkBounds kSearchBounds = {8, 20000};
 
@@ -66,10 +64,12 @@ class ClientDllSearch final : public FolderWalker {
 // Says where the client DLL lies instead, when it lies anywhere under
 // webview2: the runtime unpacked with its own top folder, or the runtime of
 // another architecture.
-void ReportMissingRuntime(AppFolder& folder, const std::string& expected, Findings& findings) {
+void ReportMissingRuntime(AppFolder& folder, const std::string& expected, const KilnTarget& kiln,
+                          Findings& findings) {
   const char* stops = "; kiln.exe finds no runtime and stops";
+  const std::string arch = ArchName(kiln.arch);
   // "EBWebView/x86/EmbeddedBrowserWebView.dll", as the search spells it.
-  const std::string layout = AppFolderProbe::InFolder(ClientDllPath("", kClientDllArch));
+  const std::string layout = AppFolderProbe::InFolder(ClientDllPath("", arch));
   const std::string tail = "/" + LowerAscii(layout);
   ClientDllSearch search(layout.substr(layout.rfind('/') + 1));
   WalkFolder(folder, kFixedRuntimeFolder, kSearchBounds, search);
@@ -84,26 +84,25 @@ void ReportMissingRuntime(AppFolder& folder, const std::string& expected, Findin
     }
   }
   if (!found.empty()) {
-    findings.Error(expected, "missing; webview2 holds " + found.front() +
-                                 ", which is not the x86 runtime a 32-bit kiln.exe needs" + stops);
+    findings.Error(expected, "missing; webview2 holds " + found.front() + ", which is not the " +
+                                 arch + " runtime " + KilnDescription(kiln) + " needs" + stops);
     return;
   }
-  findings.Error(expected, "missing; the fixed distribution mode needs the x86 WebView2 fixed "
-                           "version runtime in webview2" +
-                               std::string(stops));
+  findings.Error(expected, "missing; the fixed distribution mode needs the " + arch +
+                               " WebView2 fixed version runtime in webview2" + stops);
 }
 
-void CheckFixedRuntime(AppFolder& folder, Findings& findings) {
+void CheckFixedRuntime(AppFolder& folder, const KilnTarget& kiln, Findings& findings) {
   AppFolderProbe probe(folder);
-  const RuntimeRequest request{kFixedRuntimeFolder, "", kClientDllArch};
+  const RuntimeRequest request{kFixedRuntimeFolder, "", ArchName(kiln.arch)};
   const std::optional<RuntimeLocation> runtime = FindRuntime(request, probe);
   const std::string expected = AppFolderProbe::InFolder(
-      runtime ? runtime->clientDll : ClientDllPath(kFixedRuntimeFolder, kClientDllArch));
+      runtime ? runtime->clientDll : ClientDllPath(kFixedRuntimeFolder, ArchName(kiln.arch)));
   if (!runtime) {
-    ReportMissingRuntime(folder, expected, findings);
+    ReportMissingRuntime(folder, expected, kiln, findings);
     return;
   }
-  if (!ReadLoadableDll(folder, expected, findings)) return;
+  if (!ReadLoadableDll(folder, expected, kiln, findings)) return;
   const std::string version = AvailableRuntimeVersion(request, probe);
   if (version.empty()) {
     findings.Error(expected, "has no ProductVersion in its version resource; kiln.exe takes it "
@@ -121,9 +120,10 @@ void CheckFixedRuntime(AppFolder& folder, Findings& findings) {
 
 }  // namespace
 
-void CheckRuntimeFolder(AppFolder& folder, const AppConfig& config, Findings& findings) {
+void CheckRuntimeFolder(AppFolder& folder, const AppConfig& config, const KilnTarget& kiln,
+                        Findings& findings) {
   if (config.distributionMode == DistributionMode::Fixed) {
-    CheckFixedRuntime(folder, findings);
+    CheckFixedRuntime(folder, kiln, findings);
   } else if (folder.Examine(kFixedRuntimeFolder).exists) {
     findings.Warning(kFixedRuntimeFolder, "is never used: settings.distribution-mode is "
                                           "\"evergreen\", so kiln.exe uses the runtime installed "

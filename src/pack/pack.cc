@@ -9,6 +9,7 @@
 #include "check/pe_image.h"
 #include "extensions/extension_lifecycle.h"
 #include "pack/exe_resources.h"
+#include "pack/kiln_exe_search.h"
 #include "pack/pack_plan.h"
 #include "pack/resource_section.h"
 #include "pack/signing.h"
@@ -26,18 +27,22 @@ int Fail(const std::string& where, const std::string& what) {
   return 1;
 }
 
-// kiln.exe names its configuration file and the extensions' entry point;
-// another program hardly names both.
-bool IsKilnExe(const std::string& bytes, const PeImage& image) {
-  return (image.machine == kMachineI386 || image.machine == kMachineAmd64) &&
-         !(image.characteristics & kImageFileDll) &&
-         bytes.find(kExtensionEntryName) != std::string::npos &&
-         bytes.find(std::string("p\0a\0c\0k\0a\0g\0e\0.\0j\0s\0o\0n\0", 24)) != std::string::npos;
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
+
+std::string FileNameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("/\\");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// The kiln.exe packed, and the architecture the app folder is judged for.
+struct ChosenKiln {
+  std::string path;
+  std::string bytes;
+  PeImage image;
+  KilnTarget target;
+};
 
 class Packer {
  public:
@@ -47,10 +52,55 @@ class Packer {
     if (!temporary_.empty()) files_.RemoveTree(temporary_);
   }
 
+  // The kiln.exe --kiln names, which must be of the --arch asked for, or
+  // the first of that architecture where KilnExeCandidates looks.
+  std::optional<ChosenKiln> ChooseKiln() {
+    if (!options_.kiln.empty()) {
+      std::optional<std::string> bytes = files_.Read(options_.kiln, kMaxExeBytes);
+      std::optional<ChosenKiln> chosen = bytes ? KilnOf(options_.kiln, std::move(*bytes)) : std::nullopt;
+      if (!bytes) {
+        Fail(options_.kiln, "cannot be read");
+      } else if (!chosen) {
+        Fail(options_.kiln, "is not kiln.exe");
+      } else if (options_.arch && *options_.arch != chosen->target.arch) {
+        const std::string asked = ArchName(*options_.arch);
+        Fail(options_.kiln, std::string("is the ") + ArchName(chosen->target.arch) +
+                                " build of kiln.exe, not the " + asked + " one --arch " + asked +
+                                " packs; name an " + asked + " kiln.exe, or leave out --arch");
+        chosen.reset();
+      }
+      return chosen;
+    }
+    const KilnArch arch = options_.arch.value_or(KilnArch::X86);
+    const std::vector<std::string> candidates = KilnExeCandidates(arch, ProgramFolder());
+    std::string searched;
+    for (const std::string& candidate : candidates) {
+      std::optional<std::string> bytes = files_.Read(candidate, kMaxExeBytes);
+      std::optional<ChosenKiln> chosen = bytes ? KilnOf(candidate, std::move(*bytes)) : std::nullopt;
+      if (chosen && chosen->target.arch == arch) return chosen;
+      searched += (searched.empty() ? "" : " or ") + candidate;
+    }
+    Fail("", std::string("no ") + ArchName(arch) + " kiln.exe found (looked for " + searched +
+                 "); name one with --kiln");
+    return std::nullopt;
+  }
+
+  static std::optional<ChosenKiln> KilnOf(const std::string& path, std::string bytes) {
+    std::optional<PeImage> image = ReadPeImage(bytes);
+    const std::optional<KilnArch> arch = image ? KilnExeArch(bytes, *image) : std::nullopt;
+    if (!arch) return std::nullopt;
+    return ChosenKiln{path, std::move(bytes), std::move(*image), {*arch, FileNameOf(path)}};
+  }
+
   int Run() {
     const std::unique_ptr<AppFolder> folder = OpenAppFolder(options_.appFolder);
     if (!folder) return Fail(options_.appFolder, "cannot be read as a folder");
-    Findings findings = CheckAppFolder(*folder);
+    const std::optional<ChosenKiln> chosen = ChooseKiln();
+    if (!chosen) return 1;
+    const std::string& kilnPath = chosen->path;
+    const std::string* kiln = &chosen->bytes;
+    const PeImage* image = &chosen->image;
+    Findings findings = CheckAppFolder(*folder, chosen->target);
     std::optional<PackPlan> plan =
         findings.HasErrors() ? std::nullopt : PlanPack(*folder, options_.exeName, findings);
     if (!findings.list().empty()) WriteOutput(FormatReport(findings.list()));
@@ -59,11 +109,6 @@ class Packer {
       return Fail(options_.outDir, "lies inside the app folder; pack into a folder outside it");
     }
 
-    const std::string kilnPath = options_.kiln.empty() ? KilnExeBesideProgram() : options_.kiln;
-    const std::optional<std::string> kiln = files_.Read(kilnPath, kMaxExeBytes);
-    if (!kiln) return Fail(kilnPath, "cannot be read; name kiln.exe with --kiln");
-    const std::optional<PeImage> image = ReadPeImage(*kiln);
-    if (!image || !IsKilnExe(*kiln, *image)) return Fail(kilnPath, "is not kiln.exe");
 
     std::vector<IconImage> icons;
     const std::string iconName = options_.icon.empty() ? plan->iconPath : options_.icon;
@@ -113,7 +158,7 @@ class Packer {
 
     // The finished folder as players get it must pass the same checks.
     const std::unique_ptr<AppFolder> packed = OpenAppFolder(temporary_);
-    const Findings again = packed ? CheckAppFolder(*packed) : Findings();
+    const Findings again = packed ? CheckAppFolder(*packed, chosen->target) : Findings();
     if (!packed || again.HasErrors()) {
       WriteOutput(FormatReport(again.list()));
       return Fail(finished, "the packed folder does not pass kiln-check");

@@ -4,8 +4,10 @@
 // the folder is made under another name and renamed at the end.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "check/kiln_exe.h"
 #include "pack/pack_files.h"
 
 namespace kiln {
@@ -17,8 +19,12 @@ struct PackOptions {
   std::string signPfx;  // empty: not signed
   std::string exeName;
   std::string icon;  // empty: window.icon
-  std::string kiln;  // empty: the kiln.exe beside kiln-pack
+  std::string kiln;  // empty: the kiln.exe of arch that KilnExeCandidates finds
+  // The build packed; nothing: x86, the shipped build, or the architecture
+  // of the kiln.exe named.
+  std::optional<KilnArch> arch;
 };
+
 
 // Prints findings and what was made; returns the exit code, 0 when packed.
 int Pack(const PackOptions& options, PackFiles& files);

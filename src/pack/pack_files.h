@@ -33,8 +33,8 @@ class PackFiles {
 
 std::unique_ptr<PackFiles> OpenPackFiles();
 
-// The kiln.exe that lies beside the running kiln-pack.
-std::string KilnExeBesideProgram();
+// The folder of the running kiln-pack, with "/" between names.
+std::string ProgramFolder();
 
 // A text that no other run of kiln-pack uses at the same time.
 std::string UniqueSuffix();

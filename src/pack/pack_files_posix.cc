@@ -78,9 +78,9 @@ class PosixPackFiles final : public PackFiles {
 
 std::unique_ptr<PackFiles> OpenPackFiles() { return std::make_unique<PosixPackFiles>(); }
 
-std::string KilnExeBesideProgram() {
+std::string ProgramFolder() {
   std::error_code error;
-  return (fs::read_symlink("/proc/self/exe", error).parent_path() / "kiln.exe").string();
+  return fs::read_symlink("/proc/self/exe", error).parent_path().string();
 }
 
 std::string UniqueSuffix() { return std::to_string(getpid()); }

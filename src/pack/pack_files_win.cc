@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/files_win.h"
@@ -145,9 +146,13 @@ class WinPackFiles final : public PackFiles {
 
 std::unique_ptr<PackFiles> OpenPackFiles() { return std::make_unique<WinPackFiles>(); }
 
-std::string KilnExeBesideProgram() {
-  const std::string& self = GetExecutablePath();
-  return self.substr(0, self.find_last_of("\\/") + 1) + "kiln.exe";
+std::string ProgramFolder() {
+  std::string folder = GetExecutablePath();
+  folder.resize(std::min(folder.find_last_of("\\/"), folder.size()));
+  for (char& c : folder) {
+    if (c == '\\') c = '/';
+  }
+  return folder;
 }
 
 std::string UniqueSuffix() { return std::to_string(GetCurrentProcessId()); }

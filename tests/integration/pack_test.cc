@@ -8,6 +8,7 @@
 #include "../common/sample_png.h"
 #include "check/pe_image.h"
 #include "harness.h"
+#include "page_steps.h"
 #include "stand_in.h"
 
 namespace kiln::testing {
@@ -23,12 +24,17 @@ struct PackRun {
   fs::path out;  // the DIR kiln-pack was given
 };
 
-PackRun PackNatively(const TestApp& app, std::vector<std::string> arguments = {}) {
+// Without searchKiln, the shipped build's kiln.exe is named with --kiln;
+// with it, kiln-pack finds one in the build output itself.
+PackRun PackNatively(const TestApp& app, std::vector<std::string> arguments = {},
+                     bool searchKiln = false) {
   const fs::path out = app.folder().string() + ".out";
   fs::remove_all(out);
   std::vector<std::string> command = {KILN_PACK_PROGRAM, app.folder().string(), "--out",
-                                      out.string(), "--kiln",
-                                      BuiltFile("win32", kKilnExe.string()).string()};
+                                      out.string()};
+  if (!searchKiln) {
+    command.insert(command.end(), {"--kiln", BuiltFile("win32", kKilnExe.string()).string()});
+  }
   command.insert(command.end(), arguments.begin(), arguments.end());
   const fs::path output = app.folder().string() + ".pack.txt";
   const int exitCode = RunNative(command, output);
@@ -86,6 +92,8 @@ struct PackCase {
   Lines files;   // what DIR holds afterwards
   std::vector<std::pair<std::string, std::string>> strings;  // in the version block
   bool icon = false;  // the exe has the eight-size icon group
+  bool searchKiln = false;  // no --kiln: kiln-pack finds the kiln.exe of --arch
+  uint16_t machine = kMachineI386;  // the packed exe's
 };
 
 const PackCase kCases[] = {
@@ -200,6 +208,55 @@ const PackCase kCases[] = {
      {"--out", "/proc/kiln-pack"},
      {"error: /proc/kiln-pack: cannot be made"},
      {}},
+    {"X64BuildFoundInTheBuildOutput",
+     App({{"name", "game"}, {"settings", {{"distribution-mode", "fixed"}}}},
+         [](const TestApp& app) {
+           app.CopyFrom(BuiltFile("win64", "tests/extensions/recorder.ext.dll"), "recorder.ext.dll");
+           app.CopyFrom(BuiltFile("win64", "tests/runtime/EmbeddedBrowserWebView.dll"),
+                        "webview2/EBWebView/x64/EmbeddedBrowserWebView.dll");
+         }),
+     {"--arch", "x64"},
+     {"warning: package.json: no window.icon, so the exe keeps Windows' default icon",
+      "packed {out}/game/game.exe"},
+     {"game/game.exe", "game/package.json", "game/recorder.ext.dll",
+      "game/webview2/EBWebView/x64/EmbeddedBrowserWebView.dll", "game/www/index.html"},
+     {{"ProductName", "game"}},
+     false,
+     true,
+     kMachineAmd64},
+    {"X86BuildFoundInTheBuildOutputByDefault",
+     App({{"name", "game"}}),
+     {},
+     {"warning: package.json: no window.icon, so the exe keeps Windows' default icon",
+      "packed {out}/game/game.exe"},
+     {"game/game.exe", "game/package.json", "game/www/index.html"},
+     {},
+     false,
+     true},
+    {"X86ExtensionInAnX64Pack",
+     App({{"name", "game"}},
+         [](const TestApp& app) {
+           app.CopyFrom(BuiltFile("win32", "tests/extensions/recorder.ext.dll"), "recorder.ext.dll");
+         }),
+     {"--arch", "x64"},
+     {"error: recorder.ext.dll: is a 32-bit (i386) DLL; kiln.exe (x64) is a 64-bit program and "
+      "loads only 64-bit (x86-64) DLLs",
+      "1 error, 0 warnings"},
+     {},
+     {},
+     false,
+     true},
+    {"KilnOfAnotherArchitecture",
+     App({{"name", "game"}}),
+     {"--arch", "x64"},
+     {"error: {win32}: is the x86 build of kiln.exe, not the x64 one --arch x64 packs; name an "
+      "x64 kiln.exe, or leave out --arch"},
+     {}},
+    {"ArchitectureThatIsNone",
+     App({{"name", "game"}}),
+     {"--arch", "arm64"},
+     {"error: --arch takes x86 or x64, not \"arm64\""},
+     {}},
     {"ProgramThatIsNotKiln",
      App({{"name", "game"}}),
      {"--kiln", "{app}/www/index.html"},
@@ -211,7 +268,8 @@ void PrintTo(const PackCase& pack, std::ostream* out) { *out << pack.name; }
 
 std::string Substituted(std::string text, const TestApp& app, const fs::path& out) {
   for (const auto& [from, to] : {std::pair<std::string, std::string>{"{app}", app.folder().string()},
-                                 {"{out}", out.string()}}) {
+                                 {"{out}", out.string()},
+                                 {"{win32}", BuiltFile("win32", kKilnExe.string()).string()}}) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from)) {
       text.replace(at, from.size(), to);
     }
@@ -228,7 +286,7 @@ TEST_P(PackTest, WritesTheFolderAndTheExeResources) {
   const fs::path out = app.folder().string() + ".out";
   std::vector<std::string> arguments;
   for (const std::string& argument : pack.arguments) arguments.push_back(Substituted(argument, app, out));
-  const PackRun run = PackNatively(app, arguments);
+  const PackRun run = PackNatively(app, arguments, pack.searchKiln);
   Lines expected;
   for (const std::string& line : pack.output) expected.push_back(Substituted(line, app, out));
   EXPECT_EQ(run.output, expected);
@@ -242,6 +300,9 @@ TEST_P(PackTest, WritesTheFolderAndTheExeResources) {
     return fs::path();
   }();
   ASSERT_FALSE(packedExe.empty());
+  const std::optional<PeImage> packedImage = ReadPeImage(ReadFile(packedExe));
+  ASSERT_TRUE(packedImage);
+  EXPECT_EQ(packedImage->machine, pack.machine);
   // Debian's icoutils: the group lists every size, the version block holds the texts.
   const fs::path ico = app.folder().string() + ".ico";
   RunNative({"/usr/bin/wrestool", "-x", "-t14", "-o", ico.string(), packedExe.string()},
@@ -384,6 +445,47 @@ TEST(PackUnderWineTest, APackedExeRuns) {
   ExpectCleanRun(started);
   EXPECT_EQ(started.First("snapshot")["classIcon"], true);
   EXPECT_EQ(started.run.ExitCode(), 0);
+}
+
+// The example a new user packs first, examples/hello with the example
+// extension and a fixed runtime, packed by the build's own kiln-pack for the
+// architecture under test, which it finds in the build output: the packed
+// exe comes up with the example's title, and the extension answers the call
+// the page makes once the host is ready.
+TEST(PackUnderWineTest, TheHelloExampleRunsPacked) {
+  TestApp app(CurrentTestName());
+  const fs::path example = fs::path(KILN_SOURCE_DIR) / "examples" / "hello";
+  json package = json::parse(ReadFile(example / "package.json"));
+  package["settings"]["distribution-mode"] = "fixed";
+  app.WritePackageJson(package.dump());
+  app.CopyFrom(example / "www", "www");
+  app.CopyFrom(WinBuildDir() / "examples" / "extension" / "example.ext.dll", "example.ext.dll");
+  InstallFixedRuntime(app);
+  const std::optional<PeImage> built = ReadPeImage(ReadFile(WinBuildDir() / kKilnExe));
+  ASSERT_TRUE(built);
+  const std::string arch = built->machine == kMachineAmd64 ? "x64" : "x86";
+  const PackRun packed = PackNatively(app, {"--arch", arch}, true);
+  ASSERT_EQ(packed.exitCode, 0) << ::testing::PrintToString(packed.output);
+  EXPECT_EQ(packed.output.back(), "packed " + (packed.out / "Hello from Kiln" / "Hello from Kiln.exe").string());
+
+  RunOptions options;
+  options.program = packed.out / "Hello from Kiln" / "Hello from Kiln.exe";
+  const StandInRun run = RunWithStandIn(
+      app,
+      {{"steps",
+        {Step("dom-content-loaded"), Step("snapshot", {{"label", "shown"}}), Post({{"type", "wrapper-init"}}),
+         Post(ExtensionMessage("example", "add", {2, 3.5}, 1)), Step("end")}}},
+      options);
+  ExpectCleanRun(run);
+  EXPECT_EQ(run.run.ExitCode(), 0);
+  EXPECT_EQ(Snapshot(run, "shown")["caption"], "Hello from Kiln");
+  const std::vector<std::string> posted = PostedTexts(run);
+  ASSERT_EQ(posted.size(), 2u) << ::testing::PrintToString(posted);
+  EXPECT_EQ(json::parse(posted[0])["registeredComponentIds"], json({"example"}));
+  const json answer = json::parse(posted[1]);
+  EXPECT_EQ(answer["componentId"], "example");
+  EXPECT_EQ(answer["asyncId"], 1);
+  EXPECT_EQ(answer["params"], json({{"sum", 5.5}}));
 }
 
 }  // namespace

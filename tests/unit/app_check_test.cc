@@ -9,6 +9,9 @@
 #include <string>
 
 #include "check/findings.h"
+#include "check/kiln_exe.h"
+#include "../common/tiny_pe.h"
+#include "pack/kiln_exe_search.h"
 
 namespace kiln {
 namespace {
@@ -155,6 +158,89 @@ TEST(AppCheckTest, HugeContentStopsWithOneWarning) {
   EXPECT_EQ(lines.back(), "warning: www: holds more than 200000 entries; the rest was not checked");
   // "aux" alone is a device name; with digits after it the names are fine.
   EXPECT_EQ(lines.size(), 1u);
+}
+
+// Small images of either architecture: a DLL, a program, and a program that
+// names what kiln.exe names.
+std::string Image(bool wide, bool dll, const std::string& text = "") {
+  std::string image = testing::TinyPe({{".rdata", text.empty() ? std::string(16, '\0') : text}}, wide);
+  if (dll) testing::PutLe(image, 0x40 + 22, wide ? 0x2022 : 0x2102, 2);
+  return image;
+}
+const std::string kKilnNames = std::string("WrapperExtInit\0p\0a\0c\0k\0a\0g\0e\0.\0j\0s\0o\0n\0", 39);
+std::string KilnExe(bool wide) { return Image(wide, false, kKilnNames); }
+
+struct ArchCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> files;  // beside package.json
+  std::vector<std::string> lines;
+};
+
+const std::string kX86Loads = " is a 32-bit program and loads only 32-bit (i386) DLLs";
+const std::string kX64Loads = " is a 64-bit program and loads only 64-bit (x86-64) DLLs";
+
+const ArchCase kArchCases[] = {
+    {"NoKilnExeMeansTheShippedBuild",
+     {{"a.ext.dll", Image(true, true)}, {"steam_api64.dll", Image(true, true)}},
+     {"error: a.ext.dll: is a 64-bit (x86-64) DLL; kiln.exe (x86, as shipped)" + kX86Loads}},
+    {"X64KilnExeInTheFolder",
+     {{"kiln.exe", KilnExe(true)},
+      {"a.ext.dll", Image(false, true)},
+      {"steam_api.dll", Image(false, true)},
+      {"steam_api64.dll", Image(false, true)}},
+     {"error: a.ext.dll: is a 32-bit (i386) DLL; kiln.exe (x64)" + kX64Loads,
+      "error: steam_api64.dll: is a 32-bit (i386) DLL; kiln.exe (x64)" + kX64Loads}},
+    {"X86KilnExeAndA64BitSteamApi",
+     {{"kiln.exe", KilnExe(false)}, {"steam_api.dll", Image(true, true)}},
+     {"error: steam_api.dll: is a 64-bit (x86-64) DLL; kiln.exe (x86)" + kX86Loads}},
+    {"PackedExeNamedForTheGame",
+     {{"A Tool.exe", Image(false, false)}, {"Game.exe", KilnExe(true)},
+      {"a.ext.dll", Image(true, true)}},
+     {"error: a.ext.dll: does not export WrapperExtInit; kiln.exe skips it"}},
+    {"ProgramNamedKilnThatIsNot",
+     {{"kiln.exe", Image(true, false)}, {"a.ext.dll", Image(true, true)}},
+     {"error: a.ext.dll: is a 64-bit (x86-64) DLL; kiln.exe (x86, as shipped)" + kX86Loads}},
+    {"FixedRuntimeOfX64",
+     {{"kiln.exe", KilnExe(true)},
+      {"webview2/EBWebView/x64/EmbeddedBrowserWebView.dll", Image(true, true)}},
+     {"error: webview2/EBWebView/x64/EmbeddedBrowserWebView.dll: has no ProductVersion in its "
+      "version resource; kiln.exe takes it for no runtime and stops"}},
+    {"FixedRuntimeOfX86ForAnX64KilnExe",
+     {{"kiln.exe", KilnExe(true)},
+      {"webview2/EBWebView/x86/EmbeddedBrowserWebView.dll", Image(false, true)}},
+     {"error: webview2/EBWebView/x64/EmbeddedBrowserWebView.dll: missing; webview2 holds "
+      "webview2/EBWebView/x86/EmbeddedBrowserWebView.dll, which is not the x64 runtime kiln.exe "
+      "(x64) needs; kiln.exe finds no runtime and stops"}},
+};
+
+void PrintTo(const ArchCase& row, std::ostream* out) { *out << row.name; }
+
+class ArchCheckTest : public ::testing::TestWithParam<ArchCase> {};
+
+// DLLs and the runtime are judged against the kiln.exe the folder holds.
+TEST_P(ArchCheckTest, JudgesAgainstTheKilnExeInTheFolder) {
+  const ArchCase& row = GetParam();
+  MemoryAppFolder folder = SmallApp();
+  for (const auto& [name, bytes] : row.files) {
+    folder.File(name, bytes);
+    if (name.rfind("webview2/", 0) == 0) {
+      folder.File("package.json", R"({"name": "game", "settings": {"distribution-mode": "fixed"}})");
+    }
+  }
+  const KilnTarget kiln = FindKilnExeIn(folder).value_or(KilnTarget{});
+  EXPECT_EQ(Lines(CheckAppFolder(folder, kiln)), row.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, ArchCheckTest, ::testing::ValuesIn(kArchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(KilnExeCandidatesTest, BesideTheProgramThenTheBuildOfTheArchitecture) {
+  EXPECT_EQ(KilnExeCandidates(KilnArch::X86, "/w/build/native/src"),
+            (std::vector<std::string>{"/w/build/native/src/kiln.exe", "/w/build/win32/src/kiln.exe"}));
+  EXPECT_EQ(KilnExeCandidates(KilnArch::X64, "Z:/w/build/win32/src"),
+            (std::vector<std::string>{"Z:/w/build/win32/src/kiln.exe", "Z:/w/build/win64/src/kiln.exe"}));
+  EXPECT_EQ(KilnExeCandidates(KilnArch::X64, "C:/Kiln"), std::vector<std::string>{"C:/Kiln/kiln.exe"});
+  EXPECT_EQ(KilnExeCandidates(KilnArch::X86, "/kiln"), std::vector<std::string>{"/kiln/kiln.exe"});
 }
 
 TEST(FindingsTest, ReportEndsWithTheCountsAndKeepsEachFindingOnOneLine) {
