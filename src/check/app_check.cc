@@ -5,6 +5,7 @@
 #include "check/extension_check.h"
 #include "check/icon_check.h"
 #include "check/runtime_folder_check.h"
+#include "check/steam_check.h"
 
 namespace kiln {
 
@@ -18,6 +19,7 @@ Findings CheckAppFolder(AppFolder& folder) {
     CheckRuntimeFolder(folder, checked.config, findings);
   }
   CheckExtensions(folder, findings);
+  CheckSteam(folder, findings);
   if (checked.Knows("settings.content-mode")) {
     if (checked.config.contentMode == ContentMode::Bundle) {
       CheckBundleContent(folder, checked.config, findings);
