@@ -286,7 +286,7 @@ TEST_F(SteamTest, WithoutSteamTheGameRunsOnAndEveryCallSaysWhy) {
   for (const Case& c : cases) {
     fs::remove(app_.Path(api));
     c.setUp();
-    const SteamRun run = Ask({{"status", json::array()}, {"unlock", {"ACH_WIN"}}, {"download-scores", {kBoard, "global", 1, 10}}},
+    SteamRun run = Ask({{"status", json::array()}, {"unlock", {"ACH_WIN"}}, {"download-scores", {kBoard, "global", 1, 10}}},
                              c.scenario);
     EXPECT_EQ(run.answers[0], json({{"ok", true}, {"available", false}, {"reason", c.reason}})) << c.what;
     EXPECT_EQ(run.answers[1], json({{"ok", false}, {"error", c.reason}})) << c.what;
