@@ -113,7 +113,9 @@ async function run() {
   await check("bridge.wrapper-init", async () => {
     components = await Promise.race([Kiln.ready,
       later(10000).then(() => { throw new Error("no wrapper-init-response within 10 s"); })]);
-    return expect(same(components, ["kiln-saves", "selftest"]), { registeredComponentIds: components });
+    // steam.ext.dll is the tester's to add (with Valve's steam_api.dll).
+    return expect(same(components.filter((id) => id !== "kiln-steam"), ["kiln-saves", "selftest"]),
+      { registeredComponentIds: components });
   });
   if (!Array.isArray(components) || !components.includes("selftest")) {
     // Without the extension nothing can be reported: whoever runs the kit sees no report.
@@ -406,6 +408,19 @@ async function run() {
                   removed.removed === true && gone.text === null &&
                   folder.every((entry) => entry === slot || entry === slot + ".bak") &&
                   (!previous || found.text === previous), seen);
+  });
+
+  // Steam, when the tester put steam.ext.dll and Valve's steam_api.dll into
+  // the kit folder and Steam runs; skipped otherwise.
+  await check("steam", async () => {
+    if (!components || !components.includes("kiln-steam")) return skip("steam.ext.dll is not in the kit folder");
+    const state = await Kiln.steam.ready;
+    if (!state.available) return skip("Steam is not available: " + state.reason);
+    const seen = { appId: await Kiln.steam.appId(), steamId: await Kiln.steam.steamId(),
+                   persona: await Kiln.steam.personaName(), language: await Kiln.steam.language(),
+                   deck: await Kiln.steam.isSteamDeck(), achievements: (await Kiln.steam.list()).length };
+    return expect(seen.appId > 0 && /^[0-9]{17}$/.test(seen.steamId) && typeof seen.persona === "string" &&
+                  seen.language.length > 0, seen);
   });
 
   await check("permissions.notification", async () => {

@@ -192,7 +192,7 @@ TEST_F(SteamTest, LeaderboardsAreFoundCreatedUploadedAndDownloadedWith64BitIdsIn
   const SteamRun run = Run(steps);
   ExpectCleanRun(run.run);
   EXPECT_EQ(run.answers.at(0), json({{"ok", true}, {"board", kBoard}}));
-  EXPECT_EQ(run.answers.at(1), json({{"ok", true}, {"board", "841592888624889857"}})) << "0x0BADC0DE00000001";
+  EXPECT_EQ(run.answers.at(1), json({{"ok", true}, {"board", "841540765103423489"}})) << "0x0BADC0DE00000001";
   EXPECT_EQ(run.answers.at(2), json::parse(R"({"ok": true, "board": null})"));
   EXPECT_EQ(run.answers.at(3), json::parse(R"({"ok": true, "changed": true, "rank": 3, "previousRank": 7})"));
   EXPECT_EQ(run.Calls("SteamAPI_ISteamUserStats_FindOrCreateLeaderboard"),
