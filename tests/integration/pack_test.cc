@@ -156,7 +156,7 @@ const PackCase kCases[] = {
      {},
      {"warning: steam_appid.txt: is left out of the build: it is for development only, and with it the game "
       "would never be restarted through Steam",
-      "packed {out}/game/game.exe"},
+      "0 errors, 1 warning", "packed {out}/game/game.exe"},
      {"game/game.exe", "game/icon.bmp", "game/package.json", "game/steam.ext.dll", "game/steam_api.dll",
       "game/www/index.html"},
      {},
