@@ -107,5 +107,89 @@ declare namespace Kiln {
     function start(): Promise<string>;
     /** Starts reading and makes navigator.getGamepads() return Kiln's pads in place of the browser's XInput pads. */
     function install(): Promise<string>;
+  /**
+   * Steam, through Kiln's steam extension (component "kiln-steam") and the steam_api.dll beside kiln.exe.
+   * When Steam is not there the game runs on: available is false, reason says why, and every call
+   * rejects with that reason. Steam ids and leaderboards are decimal strings: 64 bits do not fit a number.
+   */
+  namespace steam {
+    /** Asks once whether Steam is there; available and reason hold the answer from then on. */
+    const ready: Promise<{ available: boolean; reason: string | null }>;
+    const available: boolean;
+    const reason: string | null;
+
+    function unlock(name: string): Promise<void>;
+    function isUnlocked(name: string): Promise<boolean>;
+    function clear(name: string): Promise<void>;
+    /** Shows Steam's progress toast; it never unlocks the achievement. */
+    function progress(name: string, current: number, max: number): Promise<void>;
+    function list(): Promise<{ name: string; unlocked: boolean }[]>;
+
+    /** A stat is read and written as the kind it is declared with in Steamworks. */
+    type StatKind = "int" | "float";
+    function getStat(name: string, kind?: StatKind): Promise<number>;
+    function setStat(name: string, value: number, kind?: StatKind): Promise<void>;
+    /** Stores now; otherwise Kiln stores at most once every few seconds, and at exit. */
+    function storeStats(): Promise<void>;
+
+    interface FindOptions {
+      /** Create the leaderboard when it does not exist (default false). */
+      create?: boolean;
+      sort?: "ascending" | "descending";
+      display?: "numeric" | "seconds" | "milliseconds";
+    }
+    /** The leaderboard's handle, or null when there is none of that name. */
+    function findLeaderboard(name: string, options?: FindOptions): Promise<string | null>;
+    interface UploadOptions {
+      /** Replace the player's score even when it was better (default false). */
+      force?: boolean;
+      /** At most 64 32-bit integers. */
+      details?: number[];
+    }
+    function uploadScore(board: string, score: number, options?: UploadOptions):
+      Promise<{ changed: boolean; rank: number; previousRank: number }>;
+    interface DownloadOptions {
+      /** "global": ranks start to end (default 1 to 10); "user": relative to the player (default -4 to 5); "friends". */
+      around?: "global" | "user" | "friends";
+      start?: number;
+      end?: number;
+    }
+    interface Entry {
+      rank: number;
+      score: number;
+      steamId: string;
+      /** null while Steam does not know the player's name yet. */
+      name: string | null;
+      details: number[];
+    }
+    function downloadScores(board: string, options?: DownloadOptions): Promise<Entry[]>;
+
+    function setRichPresence(key: string, value: string): Promise<void>;
+    function clearRichPresence(): Promise<void>;
+    function personaName(): Promise<string>;
+    function steamId(): Promise<string>;
+
+    /** Steam's overlay opens these, but cannot draw over a WebView2 window. */
+    function openWebPage(url: string): Promise<void>;
+    function openStore(appId: number): Promise<void>;
+    function openOverlay(dialog: "friends" | "community" | "players" | "settings" | "officialgamegroup" | "stats" | "achievements"): Promise<void>;
+    interface GamepadTextOptions {
+      description?: string;
+      maxChars?: number;
+      text?: string;
+      password?: boolean;
+      multiline?: boolean;
+    }
+    /** Big Picture and Steam Deck only; resolves when the player closes the keyboard. */
+    function showGamepadTextInput(options?: GamepadTextOptions): Promise<{ submitted: boolean; text: string | null }>;
+
+    function language(): Promise<string>;
+    function isDlcInstalled(appId: number): Promise<boolean>;
+    function isSteamDeck(): Promise<boolean>;
+    function isBigPicture(): Promise<boolean>;
+    function appId(): Promise<number>;
+
+    /** "overlay-activated": true when Steam's overlay opens, false when it closes. Returns the unsubscribe function. */
+    function on(event: "overlay-activated", handler: (active: boolean) => void): () => void;
   }
 }

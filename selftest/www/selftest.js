@@ -113,7 +113,9 @@ async function run() {
   await check("bridge.wrapper-init", async () => {
     components = await Promise.race([Kiln.ready,
       later(10000).then(() => { throw new Error("no wrapper-init-response within 10 s"); })]);
-    return expect(same(components, ["kiln-gamepad", "kiln-saves", "selftest"]), { registeredComponentIds: components });
+    // steam.ext.dll is the tester's to add (with Valve's steam_api.dll).
+    return expect(same(components.filter((id) => id !== "kiln-steam"), ["kiln-gamepad", "kiln-saves", "selftest"]),
+      { registeredComponentIds: components });
   });
   if (!Array.isArray(components) || !components.includes("selftest")) {
     // Without the extension nothing can be reported: whoever runs the kit sees no report.
@@ -478,6 +480,17 @@ async function run() {
     return expect(pad.connected && pad.mapping === "standard" && pad.buttons.length === 17 && pad.axes.length === 4 &&
                   pad.axes.every((axis) => axis >= -1 && axis <= 1) &&
                   pad.buttons.every((button) => button.value >= 0 && button.value <= 1), seen);
+  // Steam, when the tester put steam.ext.dll and Valve's steam_api.dll into
+  // the kit folder and Steam runs; skipped otherwise.
+  await check("steam", async () => {
+    if (!components || !components.includes("kiln-steam")) return skip("steam.ext.dll is not in the kit folder");
+    const state = await Kiln.steam.ready;
+    if (!state.available) return skip("Steam is not available: " + state.reason);
+    const seen = { appId: await Kiln.steam.appId(), steamId: await Kiln.steam.steamId(),
+                   persona: await Kiln.steam.personaName(), language: await Kiln.steam.language(),
+                   deck: await Kiln.steam.isSteamDeck(), achievements: (await Kiln.steam.list()).length };
+    return expect(seen.appId > 0 && /^[0-9]{17}$/.test(seen.steamId) && typeof seen.persona === "string" &&
+                  seen.language.length > 0, seen);
   });
 
   await check("permissions.notification", async () => {

@@ -5,6 +5,7 @@
 #include "check/extension_check.h"
 #include "check/icon_check.h"
 #include "check/runtime_folder_check.h"
+#include "check/steam_check.h"
 
 namespace kiln {
 
@@ -19,6 +20,7 @@ Findings CheckAppFolder(AppFolder& folder, const KilnTarget& kiln) {
   }
   CheckExtensions(folder, kiln, findings);
   CheckSteamApi(folder, kiln, findings);
+  CheckSteam(folder, kiln, findings);
   if (checked.Knows("settings.content-mode")) {
     if (checked.config.contentMode == ContentMode::Bundle) {
       CheckBundleContent(folder, checked.config, findings);

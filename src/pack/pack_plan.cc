@@ -56,6 +56,15 @@ class FileLister final : public FolderWalker {
   Findings& findings_;
 };
 
+// Valve's Steam library, which the author puts beside kiln.exe for
+// steam.ext.dll (Kiln never ships it): steam_api.dll for the 32-bit kiln.exe,
+// steam_api64.dll for the 64-bit one.
+bool IsSteamLibraryName(const std::string& name) {
+  return EqualsIgnoringAsciiCase(name, "steam_api.dll") || EqualsIgnoringAsciiCase(name, "steam_api64.dll");
+}
+
+constexpr char kSteamAppIdFile[] = "steam_appid.txt";
+
 }  // namespace
 
 std::string ProductFileName(const std::string& name) {
@@ -126,8 +135,13 @@ std::optional<PackPlan> PlanPack(AppFolder& folder, const std::string& exeName,
   if (!entries) return std::nullopt;
   for (const FolderEntry& entry : *entries) {
     if (EqualsIgnoringAsciiCase(entry.name, kConfigFileName) ||
-        (IsExtensionFileName(entry.name) && !folder.Examine(entry.name).isFolder)) {
+        ((IsExtensionFileName(entry.name) || IsSteamLibraryName(entry.name)) &&
+         !folder.Examine(entry.name).isFolder)) {
       plan.files.push_back(entry.name);
+    }
+    if (EqualsIgnoringAsciiCase(entry.name, kSteamAppIdFile)) {
+      findings.Warning(entry.name, "is left out of the build: it is for development only, and with it the "
+                                   "game would never be restarted through Steam");
     }
   }
   std::string icon = config.icon;

@@ -153,6 +153,22 @@ const PackCase kCases[] = {
       "game/www/index.html"},
      {},
      true},
+    {"SteamLibraryGoesAlongAndSteamAppIdStaysBehind",
+     App({{"name", "game"}, {"steam", {{"app-id", 480}}}, {"window", {{"icon", "icon.bmp"}}}},
+         [](const TestApp& app) {
+           WithIcon("icon.bmp", "BMP3")(app);
+           app.CopyFrom(BuiltFile("win32", "src/steam.ext.dll"), "steam.ext.dll");
+           app.CopyFrom(BuiltFile("win32", "tests/steam_api/sdk165/steam_api.dll"), "steam_api.dll");
+           app.WriteFile("steam_appid.txt", "480");
+         }),
+     {},
+     {"warning: steam_appid.txt: is left out of the build: it is for development only, and with it the game "
+      "would never be restarted through Steam",
+      "0 errors, 1 warning", "packed {out}/game/game.exe"},
+     {"game/game.exe", "game/icon.bmp", "game/package.json", "game/steam.ext.dll", "game/steam_api.dll",
+      "game/www/index.html"},
+     {},
+     true},
     {"FixedRuntime",
      App({{"name", "game"}, {"settings", {{"distribution-mode", "fixed"}}}},
          [](const TestApp& app) {

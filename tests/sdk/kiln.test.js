@@ -367,4 +367,55 @@ test("dual-rumble asks kiln-gamepad for both motors and resolves when done or pr
   await assert.rejects(actuator.playEffect("trigger-rumble", {}), { name: "TypeError" });
   pad({ slot: 3, connected: false });
   await assert.rejects(actuator.playEffect("dual-rumble", { duration: 10 }), { message: /not connected/ });
+test("Kiln.steam asks once whether Steam is there, then sends each call with its defaults", async () => {
+  const { Kiln, sent, fromKiln, answer } = page();
+  const unlocked = Kiln.steam.unlock("ACH_WIN");
+  const board = Kiln.steam.downloadScores("18446744073709551615", { around: "user" });
+  fromKiln({ type: "wrapper-init-response", registeredComponentIds: ["kiln-steam"] });
+  await settle();
+  assert.deepStrictEqual(sent[1], { type: "extension-message", componentId: "kiln-steam", messageId: "status",
+    asyncId: 1, params: [] });
+  answer("kiln-steam", 1, { ok: true, available: true, reason: null });
+  await settle();
+  assert.strictEqual(Kiln.steam.available, true);
+  assert.deepStrictEqual(sent.slice(2).map((m) => [m.messageId, m.params]),
+    [["unlock", ["ACH_WIN"]], ["download-scores", ["18446744073709551615", "user", -4, 5]]],
+    "one status question for both calls; the range around the player by default");
+  answer("kiln-steam", 2, { ok: true });
+  answer("kiln-steam", 3, { ok: true, entries: '[{"rank":1,"score":5,"steamId":"76561198000000001","name":null,"details":[]}]' });
+  assert.strictEqual(await unlocked, undefined);
+  assert.deepStrictEqual(plain(await board), [{ rank: 1, score: 5, steamId: "76561198000000001", name: null, details: [] }]);
+
+  const found = Kiln.steam.findLeaderboard("Top", { create: true });
+  const uploaded = Kiln.steam.uploadScore("12", 7, { details: [1, 2] });
+  await settle();
+  assert.deepStrictEqual(sent.slice(4).map((m) => m.params),
+    [["Top", true, "descending", "numeric"], ["12", 7, false, "[1,2]"]]);
+  answer("kiln-steam", 4, { ok: true, board: null });
+  answer("kiln-steam", 5, { ok: false, error: "Steam did not take the score" });
+  assert.strictEqual(await found, null, "no such leaderboard");
+  await assert.rejects(uploaded, { message: "Steam did not take the score" });
+  await assert.rejects(Kiln.steam.uploadScore("12", 7, { details: "1,2" }), { name: "TypeError" });
+});
+
+test("without Steam every Kiln.steam call rejects with the reason, and overlay events reach on", async () => {
+  const { Kiln, fromKiln, answer } = page();
+  const events = [];
+  Kiln.steam.on("overlay-activated", (active) => events.push(active));
+  const ready = Kiln.steam.ready;
+  fromKiln({ type: "wrapper-init-response", registeredComponentIds: ["kiln-steam"] });
+  await settle();
+  answer("kiln-steam", 1, { ok: true, available: false, reason: "Steam is not running" });
+  assert.deepStrictEqual(plain(await ready), { available: false, reason: "Steam is not running" });
+  assert.strictEqual(Kiln.steam.reason, "Steam is not running");
+  await assert.rejects(Kiln.steam.personaName(), { message: "Steam is not running" });
+  fromKiln({ type: "extension-message", componentId: "kiln-steam", messageId: "overlay-activated", asyncId: -1,
+    params: { ok: true, active: true } });
+  assert.deepStrictEqual(events, [true]);
+
+  const missing = page();
+  const state = missing.Kiln.steam.ready;
+  missing.fromKiln({ type: "wrapper-init-response", registeredComponentIds: [] });
+  assert.deepStrictEqual(plain(await state), { available: false, reason: "steam.ext.dll is not beside kiln.exe" });
+  await assert.rejects(page(false).Kiln.steam.appId(), { message: "not running in Kiln" });
 });

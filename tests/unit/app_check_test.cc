@@ -88,6 +88,46 @@ TEST(AppCheckTest, SmallAppHasNothingToReport) {
   EXPECT_EQ(Lines(CheckAppFolder(folder)), std::vector<std::string>{});
 }
 
+// What kiln-check says about Steam: an app id that is no app id, and the
+// DLLs steam.ext.dll needs, judged like every DLL kiln.exe loads.
+TEST(AppCheckTest, SteamsAppIdAndDllsAreChecked) {
+  const auto steamLines = [](MemoryAppFolder& folder) {
+    std::vector<std::string> lines;
+    for (const std::string& line : Lines(CheckAppFolder(folder))) {
+      if (line.find("steam") != std::string::npos) lines.push_back(line);
+    }
+    return lines;
+  };
+  MemoryAppFolder configured;
+  configured.File("package.json", R"({"name": "game", "steam": {"app-id": 480}})").File("www/index.html", "<p>");
+  EXPECT_EQ(steamLines(configured),
+            (std::vector<std::string>{
+                "warning: steam.ext.dll: is not beside kiln.exe, though package.json names a Steam app id: without "
+                "it the page has no Kiln.steam",
+                "warning: steam_api.dll: is not beside kiln.exe: copy it from the Steamworks SDK's "
+                "redistributable_bin folder (Kiln does not ship it); without it Kiln.steam.available is false"}));
+
+  MemoryAppFolder wrongId;
+  wrongId.File("package.json", R"({"name": "game", "steam": {"app-id": "480"}})").File("www/index.html", "<p>");
+  const std::vector<std::string> idLines = steamLines(wrongId);
+  ASSERT_FALSE(idLines.empty());
+  EXPECT_EQ(idLines[0], "error: package.json: steam.app-id must be the game's Steam app id, a whole number from 1 "
+                        "to 4294967295; steam.ext.dll ignores it and cannot check that Steam started the game");
+
+  MemoryAppFolder wide;
+  wide.File("package.json", R"({"name": "game", "steam": {"app-id": 480}})")
+      .File("www/index.html", "<p>")
+      .File("steam_api.dll", testing::TinyPe({}, true));
+  bool judged = false;
+  for (const std::string& line : steamLines(wide)) {
+    judged = judged || line.rfind("error: steam_api.dll: is ", 0) == 0;
+  }
+  EXPECT_TRUE(judged) << "a 64-bit steam_api.dll beside the 32-bit kiln.exe is an error";
+
+  MemoryAppFolder plain = SmallApp();
+  EXPECT_EQ(steamLines(plain), std::vector<std::string>{}) << "no Steam, no word of it";
+}
+
 // Every folder under www holds another: what a folder mounted inside itself
 // looks like to anyone who does not know it, or a link that the system
 // follows as if it were a folder. It may or may not say that each "loop"

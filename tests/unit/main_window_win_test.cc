@@ -237,6 +237,7 @@ TEST_F(DeferredWorkTest, AnExtensionsMsvcExceptionStoppedInTheWindowProcedureLea
   KillTimer(nullptr, timer);
   EXPECT_EQ(ran, 2);
   EXPECT_GE(g_timerTicks, 1);
+}
 
 // F11 and Alt+Enter while the window itself has the keyboard (before the
 // page takes it, or after it gave it back).

@@ -326,6 +326,36 @@
       },
     };
   })();
+  // Kiln's first-party Steam extension. Whether Steam is there is asked
+  // once; when it is not, every call rejects with the reason.
+  const steamState = { available: false, reason: "not asked yet: await Kiln.steam.ready", asked: null };
+  const steamReady = () => {
+    if (!steamState.asked) {
+      const status = !host ? Promise.resolve({ available: false, reason: "not running in Kiln" })
+        : Kiln.ready.then((ids) => (ids.indexOf("kiln-steam") < 0
+          ? { available: false, reason: "steam.ext.dll is not beside kiln.exe" }
+          : call("kiln-steam", "status").then((answer) => ({
+            available: answer.available === true,
+            reason: answer.available === true ? null : String(answer.reason || "Steam is not available"),
+          }))));
+      steamState.asked = status.then((state) => {
+        steamState.available = state.available;
+        steamState.reason = state.reason;
+        return { available: state.available, reason: state.reason };
+      });
+    }
+    return steamState.asked;
+  };
+  const steam = (messageId, params, pick) =>
+    steamReady().then((state) => {
+      if (!state.available) throw new Error(state.reason);
+      return call("kiln-steam", messageId, ...params);
+    }).then((answer) => {
+      if (answer.ok !== true) throw new Error(answer.error || "kiln-steam: " + messageId + " failed");
+      return pick ? pick(answer) : undefined;
+    });
+  const parsed = (member) => (answer) => JSON.parse(answer[member]);
+  const ranges = { global: [1, 10], user: [-4, 5], friends: [1, 100] };
 
   const Kiln = {
     available: !!host,
@@ -353,6 +383,48 @@
     },
     gamepads: gamepad.gamepads,
     gamepad: gamepad.api,
+    steam: {
+      get ready() { return steamReady(); },
+      get available() { return steamState.available; },
+      get reason() { return steamState.reason; },
+      unlock: (name) => steam("unlock", [name]),
+      isUnlocked: (name) => steam("is-unlocked", [name], (answer) => answer.unlocked === true),
+      clear: (name) => steam("clear", [name]),
+      progress: (name, current, max) => steam("progress", [name, current, max]),
+      list: () => steam("list", [], parsed("achievements")),
+      getStat: (name, kind = "int") => steam("get-stat", [name, kind], (answer) => answer.value),
+      setStat: (name, value, kind = "int") => steam("set-stat", [name, value, kind]),
+      storeStats: () => steam("store-stats", []),
+      findLeaderboard: (name, { create = false, sort = "descending", display = "numeric" } = {}) =>
+        steam("find-leaderboard", [name, create === true, sort, display],
+          (answer) => (typeof answer.board === "string" ? answer.board : null)),
+      uploadScore: (board, score, { force = false, details = [] } = {}) =>
+        Array.isArray(details)
+          ? steam("upload-score", [board, score, force === true, JSON.stringify(details)], (answer) =>
+            ({ changed: answer.changed === true, rank: answer.rank, previousRank: answer.previousRank }))
+          : Promise.reject(new TypeError("Kiln.steam.uploadScore: details must be an array of integers")),
+      downloadScores: (board, { around = "global", start, end } = {}) => {
+        const range = ranges[around] || [1, 10];
+        return steam("download-scores", [board, around, start === undefined ? range[0] : start,
+          end === undefined ? range[1] : end], parsed("entries"));
+      },
+      setRichPresence: (key, value) => steam("set-rich-presence", [key, value]),
+      clearRichPresence: () => steam("clear-rich-presence", []),
+      personaName: () => steam("persona-name", [], (answer) => answer.name),
+      steamId: () => steam("steam-id", [], (answer) => answer.steamId),
+      openWebPage: (url) => steam("open-web-page", [url]),
+      openStore: (appId) => steam("open-store", [appId]),
+      openOverlay: (dialog) => steam("open-overlay", [dialog]),
+      showGamepadTextInput: ({ description = "", maxChars = 256, text = "", password = false, multiline = false } = {}) =>
+        steam("show-gamepad-text-input", [description, maxChars, text, password === true, multiline === true],
+          (answer) => ({ submitted: answer.submitted === true, text: typeof answer.text === "string" ? answer.text : null })),
+      language: () => steam("language", [], (answer) => answer.language),
+      isDlcInstalled: (appId) => steam("is-dlc-installed", [appId], (answer) => answer.installed === true),
+      isSteamDeck: () => steam("is-steam-deck", [], (answer) => answer.deck === true),
+      isBigPicture: () => steam("is-big-picture", [], (answer) => answer.bigPicture === true),
+      appId: () => steam("app-id", [], (answer) => answer.appId),
+      on: (event, handler) => on("kiln-steam", event, (params) => handler(params.active === true, params)),
+    },
   };
 
   root.Kiln = Kiln;
