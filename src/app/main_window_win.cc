@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "app/startup_win.h"
 #include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"
@@ -74,6 +75,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam) EndSession();
       return 0;
     case WM_SIZE:
       if (g_webView && g_webView->controller) {
