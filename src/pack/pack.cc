@@ -119,12 +119,9 @@ class Packer {
       return Fail(finished, "the packed folder does not pass kiln-check");
     }
 
-    if (files_.Exists(finished)) {
-      const std::string old = Join(options_.outDir, "." + product + ".old-" + suffix);
-      if (!files_.Rename(finished, old)) return Fail(finished, "cannot be replaced");
-      files_.RemoveTree(old);
+    if (!PutInPlace(files_, temporary_, finished, Join(options_.outDir, "." + product + ".old-" + suffix))) {
+      return Fail(finished, "cannot be put in place (a file of it may be open in another program)");
     }
-    if (!files_.Rename(temporary_, finished)) return Fail(finished, "cannot be written");
     temporary_.clear();
     WriteOutput("packed " + Join(finished, product + ".exe") + "\n");
 
@@ -142,10 +139,9 @@ class Packer {
       const std::string zip = Join(options_.outDir, product + ".zip");
       const std::string partial = Join(options_.outDir, "." + product + ".zip.partial-" + suffix);
       if (!files_.Write(partial, archive)) return Fail(zip, "cannot be written");
-      files_.RemoveTree(zip);
-      if (!files_.Rename(partial, zip)) {
+      if (!PutInPlace(files_, partial, zip, Join(options_.outDir, "." + product + ".zip.old-" + suffix))) {
         files_.RemoveTree(partial);
-        return Fail(zip, "cannot be written");
+        return Fail(zip, "cannot be put in place (it may be open in another program)");
       }
       WriteOutput("zipped " + zip + "\n");
     }
@@ -161,5 +157,17 @@ class Packer {
 }  // namespace
 
 int Pack(const PackOptions& options, PackFiles& files) { return Packer(options, files).Run(); }
+
+bool PutInPlace(PackFiles& files, const std::string& from, const std::string& to, const std::string& aside) {
+  const bool replacing = files.Exists(to);
+  if (replacing && !files.Rename(to, aside)) return false;
+  if (!files.Rename(from, to)) {
+    // Should the old one not go back either, it stays whole under aside.
+    if (replacing) files.Rename(aside, to);
+    return false;
+  }
+  if (replacing) files.RemoveTree(aside);
+  return true;
+}
 
 }  // namespace kiln
