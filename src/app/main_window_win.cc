@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "app/startup_win.h"
+#include "app/end_session_win.h"
 #include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"

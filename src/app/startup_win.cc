@@ -33,12 +33,6 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-void EndSession() {
-  // In load order, each extension finishing what it still has to do (saves
-  // queued to be written); teardown then finds none left to unload.
-  if (g_appContext) UnloadExtensions(*g_appContext);
-}
-
 int RunKiln(HINSTANCE instance) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 

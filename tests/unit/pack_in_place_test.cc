@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "pack/pack.h"
+#include "pack/pack_files.h"
 
 namespace kiln {
 namespace {
