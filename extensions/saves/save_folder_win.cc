@@ -23,8 +23,18 @@ std::string Narrow(const wchar_t* wide) {
   return text;
 }
 
-std::string Failure(const char* what) {
-  return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
+// What went wrong, with the cause a player can act on where there is one.
+std::string Failure(const char* what, DWORD error = GetLastError()) {
+  const char* cause = "";
+  switch (error) {
+    case ERROR_ACCESS_DENIED: cause = ": access is denied"; break;
+    case ERROR_SHARING_VIOLATION: cause = ": another program is using the file"; break;
+    case ERROR_LOCK_VIOLATION: cause = ": another program has locked the file"; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: cause = ": the disk is full"; break;
+    default: break;
+  }
+  return std::string(what) + cause + " (Windows error " + std::to_string(error) + ")";
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -41,6 +51,40 @@ bool MakeFolder(const std::wstring& folder) {
 }
 
 constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+// Errors of a file that another program holds open for a moment.
+bool Held(DWORD error) {
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// MoveFileExW, tried again while another program holds from or to: Windows
+// refuses to replace a file that anyone has open, and scanners, indexers
+// and sync tools open freshly written files all the time. (A rename with
+// POSIX semantics would replace a held file at once, but only on NTFS and
+// not under Wine, where the tests run; both would need this path anyway.)
+bool Replace(const std::wstring& from, const std::wstring& to) {
+  const ULONGLONG start = GetTickCount64();
+  for (unsigned tries = 0;; ++tries) {
+    if (MoveFileExW(from.c_str(), to.c_str(), kReplace)) return true;
+    const DWORD error = GetLastError();
+    const unsigned pause =
+        Held(error) ? ReplaceRetryPauseMs(tries, static_cast<unsigned>(GetTickCount64() - start)) : 0;
+    if (pause == 0) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(pause);
+  }
+}
+
+// A read-only file can be renamed but not replaced: a save that a player or
+// a sync tool made read-only would, once it is the backup, fail every later
+// write. The attribute goes before the file is replaced.
+bool MakeReplaceable(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return true;
+  return SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != 0;
+}
 
 // The bytes at path, flushed to the disk before the handle closes.
 bool WriteAll(const std::wstring& path, const std::string& bytes, std::string& error) {
@@ -127,28 +171,31 @@ void SaveFolder::Write(const std::string& name, const std::string& text, Answer&
     answer.error = CountError(SaveNames(files), name);
     if (!answer.error.empty()) return;
   }
+  for (const std::wstring& file : {temporary, backup, path}) {
+    if (!MakeReplaceable(file)) {
+      answer.error = Failure("the save's file is read-only and cannot be made writable");
+      return;
+    }
+  }
   if (!WriteAll(temporary, text, answer.error)) return;
   // The save's file is always a complete version: the old one becomes the
   // backup and the new one, already on the disk, takes its name. Between the
   // two moves only the backup exists, and reading falls back to it.
-  if (exists && !MoveFileExW(path.c_str(), backup.c_str(), kReplace)) {
+  if (exists && !Replace(path, backup)) {
     answer.error = Failure("cannot keep the previous version of the save");
-  } else if (!MoveFileExW(temporary.c_str(), path.c_str(), kReplace)) {
+  } else if (!Replace(temporary, path)) {
     answer.error = Failure("cannot put the new version of the save in place");
   }
   if (!answer.error.empty()) DeleteFileW(temporary.c_str());
 }
 
 void SaveFolder::Read(const std::string& name, Answer& answer) {
-  std::string bytes, error, backupError;
+  std::string bytes, error;
   ReadResult result = ReadAll(Path(name), bytes, error);
-  if (result != ReadResult::Read) {
-    const ReadResult backup = ReadAll(Path(BackupName(name)), bytes, backupError);
-    if (backup == ReadResult::Read || result == ReadResult::Missing) {
-      result = backup;
-      error = backupError;
-    }
-  }
+  // Only a missing save (a write caught between its two moves) is answered
+  // with the backup. A save that is there but cannot be read is newer than
+  // the backup: answered as the save, the backup would be written over it.
+  if (result == ReadResult::Missing) result = ReadAll(Path(BackupName(name)), bytes, error);
   if (result == ReadResult::Read) answer.text = std::move(bytes);
   if (result == ReadResult::Failed) answer.error = error;
 }
@@ -163,6 +210,7 @@ void SaveFolder::Remove(const std::string& name, Answer& answer) {
   // between would bring the previous version back.
   DeleteFileW(Path(TemporaryName(name)).c_str());
   for (const std::string& file : {BackupName(name), name}) {
+    MakeReplaceable(Path(file));
     if (DeleteFileW(Path(file).c_str())) {
       answer.removed = true;
     } else if (!Missing(GetLastError())) {

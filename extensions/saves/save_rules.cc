@@ -132,6 +132,12 @@ std::string TextError(std::string_view bytes) {
   return IsValidUtf8(bytes) ? std::string() : "the save's file is not UTF-8 text";
 }
 
+unsigned ReplaceRetryPauseMs(unsigned tries, unsigned waitedMs) {
+  if (waitedMs >= kReplaceRetryMs) return 0;
+  const unsigned pause = tries >= 5 ? 200 : std::min(10u << tries, 200u);
+  return std::min(pause, kReplaceRetryMs - waitedMs);
+}
+
 std::vector<NamedExtensionValue> AnswerValues(const Answer& answer, std::string& joined) {
   const auto boolean = [](const char* name, bool value) {
     return NamedExtensionValue{name, {ExtensionValueType::Boolean, value ? 1.0 : 0.0, nullptr}};

@@ -59,6 +59,14 @@ std::string CountError(const std::vector<std::string>& saves, std::string_view n
 std::string FileSizeError(unsigned long long size);
 std::string TextError(std::string_view bytes);
 
+// Replacing a save's file fails while another program (a virus scanner, an
+// indexer, a sync tool) has it open for a moment, so a write tries again,
+// for kReplaceRetryMs at most. The pause before the next try, given the
+// tries so far and the time they took: growing from 10 ms to 200 ms, never
+// past the limit, and 0 once the limit is reached (the write fails).
+inline constexpr unsigned kReplaceRetryMs = 2000;
+unsigned ReplaceRetryPauseMs(unsigned tries, unsigned waitedMs);
+
 // What the page is told. ok false carries error; otherwise the member the
 // operation answers with.
 struct Answer {

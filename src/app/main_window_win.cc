@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "app/game_window_win.h"
+#include "app/end_session_win.h"
 #include "common/dpi.h"
 #include "common/files_win.h"
 #include "webview/kiln_web_view.h"
@@ -79,6 +80,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam) EndSession();
       return 0;
     case WM_SIZE:
       if (g_webView && g_webView->controller) {

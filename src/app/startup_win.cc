@@ -119,7 +119,6 @@ int RunKiln(HINSTANCE instance) {
     DispatchMessageW(&message);
   }
 
-  webView->ReleaseMappedFiles();
   g_webView = nullptr;
   UnloadExtensions(*g_appContext);
   delete g_appContext;

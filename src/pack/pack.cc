@@ -164,12 +164,9 @@ class Packer {
       return Fail(finished, "the packed folder does not pass kiln-check");
     }
 
-    if (files_.Exists(finished)) {
-      const std::string old = Join(options_.outDir, "." + product + ".old-" + suffix);
-      if (!files_.Rename(finished, old)) return Fail(finished, "cannot be replaced");
-      files_.RemoveTree(old);
+    if (!PutInPlace(files_, temporary_, finished, Join(options_.outDir, "." + product + ".old-" + suffix))) {
+      return Fail(finished, "cannot be put in place (a file of it may be open in another program)");
     }
-    if (!files_.Rename(temporary_, finished)) return Fail(finished, "cannot be written");
     temporary_.clear();
     WriteOutput("packed " + Join(finished, product + ".exe") + "\n");
 
@@ -187,10 +184,9 @@ class Packer {
       const std::string zip = Join(options_.outDir, product + ".zip");
       const std::string partial = Join(options_.outDir, "." + product + ".zip.partial-" + suffix);
       if (!files_.Write(partial, archive)) return Fail(zip, "cannot be written");
-      files_.RemoveTree(zip);
-      if (!files_.Rename(partial, zip)) {
+      if (!PutInPlace(files_, partial, zip, Join(options_.outDir, "." + product + ".zip.old-" + suffix))) {
         files_.RemoveTree(partial);
-        return Fail(zip, "cannot be written");
+        return Fail(zip, "cannot be put in place (it may be open in another program)");
       }
       WriteOutput("zipped " + zip + "\n");
     }

@@ -39,4 +39,12 @@ std::string ProgramFolder();
 // A text that no other run of kiln-pack uses at the same time.
 std::string UniqueSuffix();
 
+// Puts from (a file or a folder) at to, keeping what was at to until from is
+// there: the old one is moved aside first, removed only once from has taken
+// its place, and moved back when from cannot. On Windows a rename fails
+// while another program (a virus scanner reading the fresh exe) holds a
+// file, so the last rename may fail with the old output already moved.
+// True when from is at to afterwards.
+bool PutInPlace(PackFiles& files, const std::string& from, const std::string& to, const std::string& aside);
+
 }  // namespace kiln

@@ -5,11 +5,9 @@
 
 #include <windows.h>
 
-#include <map>
 #include <string>
 
 #include "webview/content_answer.h"
-#include "webview/mapped_file_win.h"
 
 namespace kiln {
 
@@ -24,18 +22,16 @@ std::wstring FinalPathOf(HANDLE handle);
 std::wstring FinalFolderPath(const std::string& folder);
 
 // Whatever a name opens must lie inside www: a link or junction inside www
-// may lead to files inside it, never out. The file found last stays open
-// for its body, so the bytes sent are those of the file measured.
+// may lead to files inside it, never out. Where Windows cannot tell where
+// www or the file really is (some RAM disks and virtual drives), nothing is
+// found. The file found last stays open for its body, so the bytes sent are
+// those of the file measured; nothing else stays open, and every handle
+// shares reading, writing and deleting, so that an author's editor can save
+// over a file while the game runs and the next request gets it as it is.
 class ContentFolderFiles final : public ContentFiles {
  public:
-  // folderFinalPath: FinalFolderPath of folder; when empty nothing is
-  // checked beyond the names. A name in mappedNames (when given) leads to the
-  // mapped file in mapped under the final path it names: that file is not
-  // opened again, as the mapping's handle keeps it from being changed,
-  // renamed or deleted, and the name led to it through no link.
-  ContentFolderFiles(std::string folder, std::wstring folderFinalPath,
-                     const std::map<std::string, std::wstring>* mappedNames = nullptr,
-                     const std::map<std::wstring, MappedFile>* mapped = nullptr);
+  // folderFinalPath: FinalFolderPath of folder.
+  ContentFolderFiles(std::string folder, std::wstring folderFinalPath);
   ~ContentFolderFiles() override;
   ContentFolderFiles(const ContentFolderFiles&) = delete;
   ContentFolderFiles& operator=(const ContentFolderFiles&) = delete;
@@ -45,27 +41,13 @@ class ContentFolderFiles final : public ContentFiles {
   // The file found last, open for reading, for the caller to take over;
   // INVALID_HANDLE_VALUE when it could not be opened for reading.
   HANDLE TakeFile();
-  // The same, but only when it was opened for this request: not for a
-  // mapped file found without opening it, whose view serves its ranges.
-  HANDLE TakeOpenedFile();
-  // FinalPathOf the file found last: one text per file, whatever name
-  // reached it.
-  const std::wstring& finalPath() const { return finalPath_; }
-  // Whether the name examined last led to its file through no link or
-  // junction: its final path is www's followed by the name itself.
-  bool leadsStraight() const { return leadsStraight_; }
 
  private:
   void CloseFile();
 
   std::string folder_;
   std::wstring folderFinalPath_;
-  const std::map<std::string, std::wstring>* mappedNames_;
-  const std::map<std::wstring, MappedFile>* mapped_;
-  const MappedFile* mappedFile_ = nullptr;
-  bool leadsStraight_ = false;
   HANDLE file_ = INVALID_HANDLE_VALUE;
-  std::wstring finalPath_;
 };
 
 }  // namespace kiln

@@ -48,7 +48,7 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
 
     const std::string contentFolder = exeFolder + contentSubfolder;
     if (contentFolderFinalPath.empty()) contentFolderFinalPath = FinalFolderPath(contentFolder);
-    ContentFolderFiles files(contentFolder, contentFolderFinalPath, &mappedNames, &mappedFiles);
+    ContentFolderFiles files(contentFolder, contentFolderFinalPath);
     std::optional<std::string_view> rangeValue;
     if (range) rangeValue = *range;
     ContentAnswer answer =
@@ -62,16 +62,9 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
       case ContentBody::WholeFile:
         body = FileRangeStream(files.TakeFile(), 0, answer.fileSize);
         break;
-      case ContentBody::FileRange: {
-        const std::wstring path = ContentFileWidePath(contentFolder, answer.filePath);
-        bool viewFailed = false;
-        const MappedFile* mapped = MapContentFile(files.finalPath(), path);
-        if (mapped && files.leadsStraight()) mappedNames[answer.filePath] = files.finalPath();
-        body = RangeBody(mapped, files.TakeOpenedFile(), answer.rangeFirst, answer.rangeCount,
-                         &viewFailed);
-        if (viewFailed) ForgetMappedFile(files.finalPath());
+      case ContentBody::FileRange:
+        body = RangeBody(files.TakeFile(), answer.rangeFirst, answer.rangeCount);
         break;
-      }
       case ContentBody::None:
         break;
     }

@@ -14,7 +14,6 @@
 #include "app/app_context.h"
 #include "bridge/page_actions.h"
 #include "extensions/web_view_host.h"
-#include "webview/mapped_file_win.h"
 #include "webview/webview2/com_ref.h"
 #include "webview/webview2/webview2.h"
 
@@ -71,16 +70,6 @@ class KilnWebView final : public PageActions, public WebViewHost {
   HRESULT OnAcceleratorKeyPressed(ICoreWebView2AcceleratorKeyPressedEventArgs* args);
   // Answers a request under the origin (the local content server).
   HRESULT OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args);
-  // The whole-file view for range requests on the file at fullPath
-  // (extended-length), mapped on first use and kept under finalPath, the
-  // path the file really has (whatever name reached it); null when it
-  // cannot be mapped or fullPath no longer leads to that file.
-  const MappedFile* MapContentFile(const std::wstring& finalPath, const std::wstring& fullPath);
-  // Unmaps a file whose view could not be read, so a later request maps it
-  // anew, and forgets the names that led to it.
-  void ForgetMappedFile(const std::wstring& finalPath);
-  // Unmaps and closes every mapped file; called once the message loop ends.
-  void ReleaseMappedFiles();
   // Takes a message the page posted (the message bridge).
   HRESULT OnWebMessageReceived(ICoreWebView2* sender, ICoreWebView2WebMessageReceivedEventArgs* args);
 
@@ -97,14 +86,9 @@ class KilnWebView final : public PageActions, public WebViewHost {
   ComRef<ICoreWebView2> webView;
   ComRef<ICoreWebView2_2> webView2;
   ITaskbarList2* taskbar = nullptr;
-  // The content server's mapped files, one per file whatever name reached it.
-  std::map<std::wstring, MappedFile> mappedFiles;
   // Where www really is, links resolved: what every served file must lie in.
   // Found on the first request.
   std::wstring contentFolderFinalPath;
-  // Names under www that led, through no link, to a mapped file: final
-  // paths, keys of mappedFiles.
-  std::map<std::string, std::wstring> mappedNames;
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;

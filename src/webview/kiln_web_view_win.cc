@@ -39,7 +39,6 @@ KilnWebView::~KilnWebView() {
   // At the end of a run the AppContext is already gone (and g_appContext
   // null), so only a live one is looked at.
   if (g_appContext && g_appContext->webViewHost == this) g_appContext->webViewHost = nullptr;
-  ReleaseMappedFiles();
   // The newest objects go first, the environment that made them last.
   if (taskbar) {
     taskbar->Release();

@@ -96,12 +96,42 @@ class SavesTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    KillKiln();
+    return running.get();
+  }
+
+  // Runs kill on kiln.exe's Wine process, as Windows may end it.
+  void KillKiln() {
     const std::string exe = WinePath(app_.Path("kiln.exe"));
     for (const auto& process : fs::directory_iterator("/proc")) {
       const std::string command = ReadFile(process.path() / "cmdline");
       if (command.compare(0, exe.size() + 1, exe + '\0') == 0) kill(std::stoi(process.path().filename()), SIGKILL);
     }
-    return running.get();
+  }
+
+  // Until a line of kiln.exe's transcript holds text (at most 20 s).
+  void AwaitTranscript(const std::string& text) {
+    for (int wait = 0; wait < 2000 && ReadFile(app_.Path("transcript.jsonl")).find(text) == std::string::npos; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  // Another program (tests/tools/file_holder) holding the saves named open
+  // for ms, with sharing "all" or "no-read"; the page's step AwaitHeld()
+  // goes on once they are held. Its exit code, 0 when it held them all.
+  std::future<int> Hold(const std::string& sharing, int ms, const std::vector<std::string>& saves) {
+    fs::remove(HeldSignal());
+    std::vector<std::string> arguments = {(WinBuildDir() / "tests" / "tools" / "file_holder.exe").string(), sharing,
+                                          std::to_string(ms), WinePath(HeldSignal())};
+    for (const std::string& save : saves) arguments.push_back(WinePath(Folder() / save));
+    return std::async(std::launch::async, [arguments] { return RunWine(arguments); });
+  }
+  fs::path HeldSignal() const { return app_.Path("held"); }
+  json AwaitHeld() const { return Step("await-file", {{"path", WinePath(HeldSignal())}}); }
+
+  static void WriteSaveFile(const std::string& file, const std::string& bytes) {
+    fs::create_directories(Folder());
+    std::ofstream(Folder() / file, std::ios::binary) << bytes;
   }
 
   TestApp app_;
@@ -214,6 +244,85 @@ TEST_F(SavesTest, KilledAtRandomMomentsWhileWritingEverySaveIsStillOneWholeVersi
     const std::string slot = file.substr(0, 6);
     EXPECT_EQ(bytes, Version(slot, VersionIn(bytes))) << file;
   }
+}
+
+TEST_F(SavesTest, WritesWaitWhileAnotherProgramHoldsTheSaveAndItsBackupThenSucceedInOrder) {
+  WriteSaveFile("slot", "one");
+  WriteSaveFile("slot.bak", "zero");
+  // A scanner's way: everything shared, but Windows still refuses to
+  // replace a file that is open.
+  std::future<int> holder = Hold("all", 500, {"slot", "slot.bak"});
+  const StandInRun run = Run({AwaitHeld(), Saves("write", {"slot", "two"}, 0), Saves("write", {"slot", "three"}, 1),
+                              Step("await", {{"event", "post-json"}, {"count", 2}}), Step("end")});
+  EXPECT_EQ(holder.get(), 0) << "the other program held both files";
+  ExpectCleanRun(run);
+  std::map<int, json> answers = Answers(run);
+  EXPECT_EQ(answers[0]["params"], json::parse(R"({"ok": true})"));
+  EXPECT_EQ(answers[1]["params"], json::parse(R"({"ok": true})"));
+  EXPECT_EQ(FolderContents(), (std::map<std::string, std::string>{{"slot", "three"}, {"slot.bak", "two"}}));
+}
+
+TEST_F(SavesTest, ASaveThatIsThereButCannotBeReadIsAnErrorAndNeverItsBackup) {
+  WriteSaveFile("held", "newer");
+  WriteSaveFile("held.bak", "older");
+  WriteSaveFile("edited", "caf\xE9");  // a player's editor saved it as Latin-1
+  WriteSaveFile("edited.bak", "older");
+  WriteSaveFile("gone.bak", "the only version");
+  std::future<int> holder = Hold("no-read", 1000, {"held"});
+  const StandInRun run = Run({AwaitHeld(), Saves("read", {"held"}, 0), Saves("read", {"edited"}, 1),
+                              Saves("read", {"gone"}, 2), Step("await", {{"event", "post-json"}, {"count", 3}}),
+                              Step("end")});
+  EXPECT_EQ(holder.get(), 0);
+  ExpectCleanRun(run);
+  std::map<int, json> answers = Answers(run);
+  EXPECT_EQ(answers[0]["params"],
+            json({{"ok", false},
+                  {"error", "cannot open the save: another program is using the file (Windows error 32)"}}));
+  EXPECT_EQ(answers[1]["params"], json({{"ok", false}, {"error", "the save's file is not UTF-8 text"}}));
+  EXPECT_EQ(answers[2]["params"], json({{"ok", true}, {"text", "the only version"}}))
+      << "a save caught between a write's two moves is read from its backup";
+}
+
+TEST_F(SavesTest, AReadOnlySaveIsReplacedAndLeavesNothingReadOnlyBehind) {
+  WriteSaveFile("slot", "one");
+  WriteSaveFile("slot.bak", "zero");
+  for (const char* file : {"slot", "slot.bak"}) {
+    fs::permissions(Folder() / file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);  // what Windows sees as read-only under Wine
+  }
+  std::map<int, json> answers = Ask({{"write", {"slot", "two"}}, {"write", {"slot", "three"}}});
+  EXPECT_EQ(answers[0]["params"], json::parse(R"({"ok": true})"));
+  EXPECT_EQ(answers[1]["params"], json::parse(R"({"ok": true})"));
+  EXPECT_EQ(FolderContents(), (std::map<std::string, std::string>{{"slot", "three"}, {"slot.bak", "two"}}));
+  for (const char* file : {"slot", "slot.bak"}) {
+    EXPECT_NE(fs::status(Folder() / file).permissions() & fs::perms::owner_write, fs::perms::none)
+        << file << ": a read-only backup would fail every later write on Windows";
+  }
+}
+
+TEST_F(SavesTest, EveryWriteQueuedWhenTheSessionEndsIsOnTheDisk) {
+  WriteSaveFile("slot", Version("slot", 0));
+  WriteSaveFile("slot.bak", "older");
+  // Held long enough that the writes are still queued when the session
+  // ends: the first of them waits for the backup to be let go.
+  std::future<int> holder = Hold("all", 1500, {"slot.bak"});
+  constexpr int kWrites = 20;
+  json steps = {AwaitHeld()};
+  for (int v = 1; v <= kWrites; ++v) steps.push_back(Saves("write", {"slot", Version("slot", v)}, v));
+  steps.push_back(Step("snapshot", {{"label", "queued"}}));
+  steps.push_back(Step("wait", {{"ms", 60000}}));
+  fs::remove(app_.Path("transcript.jsonl"));
+  auto running = std::async(std::launch::async, [&] { return Run(steps, 90000); });
+  AwaitTranscript("\"queued\"");
+  // Wine sends the end-session messages to every top-level window; once
+  // they are answered Windows may end Kiln at any moment, as done here.
+  RunWine({"wineboot", "--end-session"});
+  KillKiln();
+  const StandInRun run = running.get();
+  EXPECT_EQ(holder.get(), 0);
+  EXPECT_LT(Answers(run).size(), static_cast<size_t>(kWrites)) << "the session ended while writes were queued";
+  EXPECT_EQ(FolderContents(), (std::map<std::string, std::string>{{"slot", Version("slot", kWrites)},
+                                                                  {"slot.bak", Version("slot", kWrites - 1)}}));
 }
 
 }  // namespace

@@ -303,6 +303,15 @@ void PlayFrom(size_t index) {
     Post([index] { PlayFrom(index + 1); });
     return;
   }
+  if (step.is_object() && step.value("do", "") == "await-file") {
+    if (GetFileAttributesW(Wide(step.value("path", "")).c_str()) == INVALID_FILE_ATTRIBUTES) {
+      Post([index] { PlayFrom(index); }, 10);
+      return;
+    }
+    Record({{"event", "step"}, {"do", "await-file"}});
+    Post([index] { PlayFrom(index + 1); });
+    return;
+  }
   UINT delay = 0;
   RunStepReportingErrors(step, &delay);
   Post([index] { PlayFrom(index + 1); }, delay);

@@ -44,6 +44,8 @@
 //                                      sees it, "evaluated", "post-json": Kiln
 //                                      posted JSON to the page)
 //                                      count times
+//   await-file {path}                  waits until a file exists at path (made
+//                                      by another program the test started)
 //   evaluate {expression, label}       a real browser runs the expression in the
 //                                      page, awaiting a promise; an "evaluated"
 //                                      line records its value under the label

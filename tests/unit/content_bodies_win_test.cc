@@ -1,6 +1,6 @@
-// The content server's bodies and mapped files on real files: which bytes a
-// body holds, where they come from, who else may open the file meanwhile, and
-// which threads may read it.
+// The content server's bodies and files on real files: which bytes a body
+// holds, where they come from, who else may open the file meanwhile, which
+// threads may read it, and what www lets out.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -11,13 +11,11 @@
 
 #include "../common/test_bytes.h"
 #include "../common/threads_win.h"
-#include "app/app_config.h"
 #include "common/paths.h"
+#include "common/text_win.h"
 #include "webview/byte_streams_win.h"
 #include "webview/content_bodies_win.h"
 #include "webview/content_folder_win.h"
-#include "webview/kiln_web_view.h"
-#include "webview/view_copy_win.h"
 
 namespace kiln {
 namespace {
@@ -76,24 +74,12 @@ DWORD OpenError(const std::wstring& path, DWORD access) {
 
 // Opened for reading as the content server opens what it serves.
 HANDLE OpenForReading(const std::wstring& path) {
-  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::wstring FinalPathOfFile(const std::wstring& path) {
-  HANDLE file = OpenForReading(path);
-  std::wstring finalPath = FinalPathOf(file);
-  CloseHandle(file);
-  EXPECT_FALSE(finalPath.empty());
-  return finalPath;
-}
-
-ComRef<IStream> Range(const MappedFile* mapped, const std::wstring& path, uint64_t first,
-                      uint64_t count) {
-  bool viewFailed = false;
-  ComRef<IStream> body = RangeBody(mapped, OpenForReading(path), first, count, &viewFailed);
-  EXPECT_FALSE(viewFailed);
-  return body;
+ComRef<IStream> Range(const std::wstring& path, uint64_t first, uint64_t count) {
+  return RangeBody(OpenForReading(path), first, count);
 }
 
 class ContentFileTest : public ::testing::Test {
@@ -105,7 +91,6 @@ class ContentFileTest : public ::testing::Test {
   }
   void TearDown() override { DeleteFileW(path_.c_str()); }
 
-  AppConfig config_;
   std::wstring path_;
   std::string bytes_;
 };
@@ -148,63 +133,50 @@ TEST_F(ContentFileTest, RangeStreamRefusesMissingFilesAndRangesPastTheEnd) {
   EXPECT_EQ(ReadAll(last.Get()), bytes_.substr(999));
 }
 
-TEST_F(ContentFileTest, RangeBodyCopiesFromAMappedFileThatHoldsTheRangeElseReadsTheFile) {
-  // A mapped file with other bytes than the file named shows where the body
-  // came from.
-  const std::wstring other = TempPath(L"kiln mapped.bin");
-  WriteWholeFile(other, Pattern(1000, 100));
-  std::string view(1000, 'v');
-  MappedFile mapped;
-  mapped.file = OpenForReading(other);
-  mapped.view = view.data();
-  mapped.size = view.size();
-
-  ComRef<IStream> copied = Range(&mapped, path_, 100, 100);
+TEST_F(ContentFileTest, SmallRangesAreCopiedAndTheFileLetGoLargeOnesReadFromIt) {
+  ComRef<IStream> copied = Range(path_, 100, 100);
   ASSERT_TRUE(copied);
-  HANDLE writer = CreateFileW(other.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  WriteAt(writer, 0, std::string(1000, 'x'));
-  CloseHandle(writer);
-  EXPECT_EQ(ReadAll(copied.Get()), Pattern(1000, 100).substr(100, 100))
-      << "a copy, taken when the body was made";
+  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
+  HANDLE exclusive = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "nothing holds the file once a range is copied";
+  if (exclusive != INVALID_HANDLE_VALUE) {
+    WriteAt(exclusive, 0, std::string(1000, 'x'));
+    CloseHandle(exclusive);
+  }
+  EXPECT_EQ(ReadAll(copied.Get()), bytes_.substr(100, 100)) << "a copy, taken when the body was made";
 
-  mapped.size = 150;  // a mapping that ends inside the range is not read past
-  ComRef<IStream> read = Range(&mapped, path_, 100, 100);
-  ASSERT_TRUE(read);
-  EXPECT_EQ(ReadAll(read.Get()), bytes_.substr(100, 100));
-
-  ComRef<IStream> unmapped = Range(nullptr, path_, 500, 500);
-  ASSERT_TRUE(unmapped);
-  EXPECT_EQ(ReadAll(unmapped.Get()), bytes_.substr(500));
-  EXPECT_FALSE(Range(nullptr, TempPath(L"kiln no such file.bin"), 0, 10));
-  CloseHandle(mapped.file);
-  DeleteFileW(other.c_str());
+  const std::wstring large = TempPath(L"kiln large range.bin");
+  const std::string largeBytes = Pattern(static_cast<size_t>(kCopiedRangeBytes) + 10, 5);
+  WriteWholeFile(large, largeBytes);
+  ComRef<IStream> streamed = Range(large, 5, kCopiedRangeBytes + 1);
+  ASSERT_TRUE(streamed);
+  EXPECT_EQ(OpenError(large, GENERIC_WRITE), 0u) << "writers and deleters are let in meanwhile";
+  EXPECT_EQ(OpenError(large, DELETE), 0u);
+  EXPECT_EQ(ReadAll(streamed.Get(), 1 << 16), largeBytes.substr(5, static_cast<size_t>(kCopiedRangeBytes) + 1));
+  streamed.Reset();
+  DeleteFileW(large.c_str());
+  EXPECT_FALSE(Range(TempPath(L"kiln no such file.bin"), 0, 10));
 }
 
-TEST_F(ContentFileTest, AMappedFileThatCannotBeReadFailsTheBodyNotTheHost) {
+TEST_F(ContentFileTest, AFileThatCannotBeReadFailsTheBodyNotTheHost) {
   // A handle that may not read fails every read, as a file does whose disk
   // has gone away.
-  MappedFile mapped;
-  mapped.file = CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(mapped.file, INVALID_HANDLE_VALUE);
-  mapped.view = bytes_.data();
-  mapped.size = bytes_.size();
-  bool viewFailed = false;
-  EXPECT_FALSE(RangeBody(&mapped, OpenForReading(path_), 400, 100, &viewFailed));
-  EXPECT_TRUE(viewFailed);
-  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "the file is let go all the same";
-  CloseHandle(mapped.file);
+  HANDLE unreadable = CreateFileW(path_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(unreadable, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(RangeBody(unreadable, 400, 100));
+  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
+  HANDLE exclusive = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "the file is let go all the same";
+  CloseHandle(exclusive);
 
-  // The copy works again once one has failed, and never reads past the
-  // file's end.
-  mapped.file = OpenForReading(path_);
+  // Copies never read past the file's end.
+  HANDLE file = OpenForReading(path_);
   char to[16] = {};
-  EXPECT_TRUE(CopyFromMappedFile(mapped, 10, to, sizeof(to)));
+  EXPECT_TRUE(CopyFileRange(file, 10, to, sizeof(to)));
   EXPECT_EQ(std::string(to, sizeof(to)), bytes_.substr(10, 16));
-  EXPECT_FALSE(CopyFromMappedFile(mapped, 990, to, sizeof(to)));
-  CloseHandle(mapped.file);
+  EXPECT_FALSE(CopyFileRange(file, 990, to, sizeof(to)));
+  CloseHandle(file);
 }
 
 TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
@@ -233,14 +205,11 @@ TEST_F(ContentFileTest, StreamsAreReadAsThemselvesFromAnyThread) {
   }
 }
 
-TEST_F(ContentFileTest, AStreamedFileLetsWritersInAndCanBeMappedMeanwhile) {
+TEST_F(ContentFileTest, AStreamedFileLetsWritersAndDeletersIn) {
   ComRef<IStream> body = FileRangeStream(OpenForReading(path_), 0, bytes_.size());
   ASSERT_TRUE(body);
   EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
-  {
-    KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
-    EXPECT_NE(host.MapContentFile(FinalPathOfFile(path_), path_), nullptr);
-  }
+  EXPECT_EQ(OpenError(path_, DELETE), 0u);
   EXPECT_EQ(ReadAll(body.Get()), bytes_);
   body.Reset();
 
@@ -253,44 +222,31 @@ TEST_F(ContentFileTest, AStreamedFileLetsWritersInAndCanBeMappedMeanwhile) {
   DeleteFileW(empty.c_str());
 }
 
-TEST_F(ContentFileTest, MappedFilesAreMappedOncePerFileKeptAndReleased) {
-  const std::wstring empty = TempPath(L"kiln empty.bin");
-  WriteWholeFile(empty, "");
-  const std::wstring identity = FinalPathOfFile(path_);
+TEST_F(ContentFileTest, WwwServesOnlyWhatItCanTellLiesInsideIt) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::string folder = WideToUtf8(temp);
+  const std::string name = WideToUtf8(L"kiln content \u00e9.bin");
+  const std::wstring folderFinalPath = FinalFolderPath(folder);
+  ASSERT_FALSE(folderFinalPath.empty());
   {
-    KilnWebView host(&config_, nullptr, "C:\\app\\", nullptr, "");
-    const MappedFile* mapped = host.MapContentFile(identity, path_);
-    ASSERT_NE(mapped, nullptr);
-    EXPECT_EQ(mapped->size, bytes_.size());
-    EXPECT_EQ(std::string(static_cast<const char*>(mapped->view), bytes_.size()), bytes_);
-    EXPECT_EQ(host.MapContentFile(identity, path_), mapped) << "the same view again";
-    EXPECT_EQ(host.MapContentFile(identity, TempPath(L"KILN CONTENT \u00c9.BIN")), mapped)
-        << "whatever name reached the file";
-    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(OpenError(path_, DELETE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(OpenError(path_, GENERIC_READ), 0u);
-
-    EXPECT_EQ(host.MapContentFile(FinalPathOfFile(empty), empty), nullptr);
-    EXPECT_EQ(host.MapContentFile(identity + L".gone", TempPath(L"kiln no such file.bin")), nullptr);
-    EXPECT_EQ(host.MapContentFile(FinalPathOfFile(empty), path_), nullptr)
-        << "a name that no longer leads to the file looked at";
-    EXPECT_EQ(host.mappedFiles.size(), 1u) << "only files that were mapped are kept";
-    EXPECT_EQ(OpenError(empty, GENERIC_WRITE), 0u) << "a failed mapping leaves nothing open";
-
-    host.ForgetMappedFile(identity);
-    EXPECT_TRUE(host.mappedFiles.empty());
-    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
-
-    host.MapContentFile(identity, path_);
-    host.ReleaseMappedFiles();
-    EXPECT_TRUE(host.mappedFiles.empty());
-    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u);
-
-    host.MapContentFile(identity, path_);
-    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    ContentFolderFiles files(folder, folderFinalPath);
+    const FileFacts facts = files.Examine(name);
+    EXPECT_TRUE(facts.exists);
+    EXPECT_EQ(facts.size, bytes_.size());
+    HANDLE file = files.TakeFile();
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "an editor may save over a file being served";
+    EXPECT_EQ(OpenError(path_, DELETE), 0u);
+    CloseHandle(file);
   }
-  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "the host releases what is left as it goes";
-  DeleteFileW(empty.c_str());
+  // Where Windows cannot tell where www really is (a RAM disk, a drive made
+  // with DefineDosDevice), nothing can be checked, so nothing is served.
+  ContentFolderFiles unchecked(folder, L"");
+  EXPECT_FALSE(unchecked.Examine(name).exists);
+  EXPECT_EQ(unchecked.TakeFile(), INVALID_HANDLE_VALUE);
+  ContentFolderFiles elsewhere(folder, folderFinalPath + L"\\www");
+  EXPECT_FALSE(elsewhere.Examine(name).exists) << "a file outside www";
 }
 
 // Offsets beyond 4 GiB need both halves of every offset; a 5 GiB sparse file
@@ -310,7 +266,7 @@ TEST(LargeContentFileTest, RangesBeyondFourGibibytesComeFromTheirOffset) {
   WriteAt(file, kFourGiB + 100, "high");
   CloseHandle(file);
 
-  ComRef<IStream> high = Range(nullptr, path, kFourGiB + 98, 8);
+  ComRef<IStream> high = Range(path, kFourGiB + 98, 8);
   ASSERT_TRUE(high);
   EXPECT_EQ(ReadAll(high.Get()), std::string("\0\0high\0\0", 8));
   STATSTG stat = {};
@@ -318,11 +274,11 @@ TEST(LargeContentFileTest, RangesBeyondFourGibibytesComeFromTheirOffset) {
   EXPECT_EQ(stat.cbSize.QuadPart, 8u);
   high.Reset();
 
-  ComRef<IStream> tail = Range(nullptr, path, end.QuadPart - 3, 3);
+  ComRef<IStream> tail = Range(path, end.QuadPart - 3, 3);
   ASSERT_TRUE(tail);
   EXPECT_EQ(ReadAll(tail.Get()), std::string(3, '\0'));
   tail.Reset();
-  EXPECT_FALSE(Range(nullptr, path, end.QuadPart - 3, 4));
+  EXPECT_FALSE(Range(path, end.QuadPart - 3, 4));
   DeleteFileW(path.c_str());
 }
 

@@ -203,6 +203,12 @@ TEST_F(ExtensionLifecycleTest, UnloadingDestroysThenFreesEachInLoadOrder) {
   EXPECT_TRUE(app.extensions.empty());
   EXPECT_TRUE(app.components.empty());
   EXPECT_EQ(app.sharedValues.size(), 1u);  // goes with the context
+
+  // Unloaded when the session ended, the extensions are not unloaded again
+  // by the teardown after the message loop.
+  log.clear();
+  UnloadExtensions(app, loader);
+  EXPECT_EQ(log, Log{});
 }
 
 TEST_F(ExtensionLifecycleTest, TheRegistryEmptiesOnceEveryExtensionIsUnloaded) {

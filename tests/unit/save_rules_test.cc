@@ -131,6 +131,18 @@ TEST(SaveRulesTest, FilesAnotherProgramWroteAreGivenToThePageOnlyAsUtf8OfAllowed
   EXPECT_EQ(TextError("caf\xE9"), "the save's file is not UTF-8 text");
 }
 
+TEST(SaveRulesTest, ReplacingAHeldFileIsTriedAgainWithGrowingPausesForTwoSecondsAtMost) {
+  const struct {
+    unsigned tries, waitedMs, pauseMs;
+  } rows[] = {
+      {0, 0, 10},      {1, 10, 20},     {2, 30, 40},      {4, 150, 160}, {5, 310, 200},
+      {40, 1500, 200}, {30, 1900, 100}, {12, 1999, 1},    {9, 2000, 0},  {100, 5000, 0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ReplaceRetryPauseMs(row.tries, row.waitedMs), row.pauseMs) << row.tries << " " << row.waitedMs;
+  }
+}
+
 // Each value as the page will see it.
 std::string Describe(const std::vector<NamedExtensionValue>& values) {
   std::string text;
