@@ -91,6 +91,11 @@ bool HandleGameWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DESTROY:
       SaveMainWindowPlacement(*g_webView);
       return false;
+    case WM_ENDSESSION:
+      // Windows may end Kiln once this message is answered: no WM_DESTROY
+      // may follow.
+      if (wParam) SaveMainWindowPlacement(*g_webView);
+      return false;
     default:
       return false;
   }
