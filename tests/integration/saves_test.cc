@@ -137,6 +137,15 @@ class SavesTest : public ::testing::Test {
   TestApp app_;
 };
 
+TEST_F(SavesTest, ASaveIsWrittenReadBackAndListedInOneRun) {
+  const std::string text = "{\"level\": 3, \"name\": \"caf\u00e9 \U0001F600\"}";
+  std::map<int, json> answers = Ask({{"write", {"slot-1", text}}, {"read", {"slot-1"}}, {"list", json::array()}});
+  EXPECT_EQ(answers[0]["params"], json::parse(R"({"ok": true})"));
+  EXPECT_EQ(answers[1]["params"], json({{"ok", true}, {"text", text}}));
+  EXPECT_EQ(answers[2]["params"], json({{"ok", true}, {"names", "slot-1"}}));
+  EXPECT_EQ(FolderContents(), (std::map<std::string, std::string>{{"slot-1", text}}));
+}
+
 TEST_F(SavesTest, HostileNamesAndSizesAreRefusedAndLeaveTheFolderUnchanged) {
   ASSERT_EQ(Ask({{"write", {"keep", "first"}}, {"write", {"keep", "second"}}})[1]["params"],
             json::parse(R"({"ok": true})"));
