@@ -107,6 +107,8 @@ declare namespace Kiln {
     function start(): Promise<string>;
     /** Starts reading and makes navigator.getGamepads() return Kiln's pads in place of the browser's XInput pads. */
     function install(): Promise<string>;
+  }
+
   /**
    * Steam, through Kiln's steam extension (component "kiln-steam") and the steam_api.dll beside kiln.exe.
    * When Steam is not there the game runs on: available is false, reason says why, and every call

@@ -480,6 +480,8 @@ async function run() {
     return expect(pad.connected && pad.mapping === "standard" && pad.buttons.length === 17 && pad.axes.length === 4 &&
                   pad.axes.every((axis) => axis >= -1 && axis <= 1) &&
                   pad.buttons.every((button) => button.value >= 0 && button.value <= 1), seen);
+  });
+
   // Steam, when the tester put steam.ext.dll and Valve's steam_api.dll into
   // the kit folder and Steam runs; skipped otherwise.
   await check("steam", async () => {

@@ -367,6 +367,8 @@ test("dual-rumble asks kiln-gamepad for both motors and resolves when done or pr
   await assert.rejects(actuator.playEffect("trigger-rumble", {}), { name: "TypeError" });
   pad({ slot: 3, connected: false });
   await assert.rejects(actuator.playEffect("dual-rumble", { duration: 10 }), { message: /not connected/ });
+});
+
 test("Kiln.steam asks once whether Steam is there, then sends each call with its defaults", async () => {
   const { Kiln, sent, fromKiln, answer } = page();
   const unlocked = Kiln.steam.unlock("ACH_WIN");
