@@ -9,14 +9,10 @@
 
 #include <windows.h>
 
+#include "extensions/msvc_exception_win.h"
+
 namespace kiln {
 namespace {
-
-// What MSVC's throw raises ("\xE0msc"), and the magic numbers it puts in the
-// first parameter, one per version of its runtime.
-constexpr DWORD kMsvcExceptionCode = 0xE06D7363;
-constexpr ULONG_PTR kMsvcMagicFirst = 0x19930520;
-constexpr ULONG_PTR kMsvcMagicLast = 0x19930522;
 
 // The start of MSVC's description of the thrown type on x64: offsets from the
 // base of the module that threw (the fourth parameter), not pointers.
@@ -35,12 +31,6 @@ struct WebMessageCall {
 
 void CallOnWebMessage(WebMessageCall* call) {
   call->extension->OnWebMessage(call->messageId, call->count, call->values, call->asyncId);
-}
-
-bool IsMsvcThrow(const EXCEPTION_RECORD& record) {
-  if (record.ExceptionCode != kMsvcExceptionCode || record.NumberParameters < 4) return false;
-  const ULONG_PTR magic = record.ExceptionInformation[0];
-  return magic >= kMsvcMagicFirst && magic <= kMsvcMagicLast;
 }
 
 // What MSVC does at the end of a catch block. A rethrow ("throw;") names

@@ -11,14 +11,10 @@
 
 #include <windows.h>
 
+#include "extensions/msvc_exception_win.h"
+
 namespace kiln {
 namespace {
-
-// What MSVC's throw raises ("\xE0msc"), and the magic numbers it puts in the
-// first parameter, one per version of its runtime.
-constexpr DWORD kMsvcExceptionCode = 0xE06D7363;
-constexpr ULONG_PTR kMsvcMagicFirst = 0x19930520;
-constexpr ULONG_PTR kMsvcMagicLast = 0x19930522;
 
 // The start of MSVC's description of the thrown type, on x86.
 struct MsvcThrowInfo {
@@ -79,9 +75,7 @@ void SetChainHead(EXCEPTION_REGISTRATION_RECORD* head) {
 // lies in the abandoned frames of the extension, is destroyed. A rethrow
 // ("throw;") carries neither object nor type: nothing to destroy here.
 void DestroyThrownObject(const EXCEPTION_RECORD& record) {
-  if (record.NumberParameters < 3) return;
-  const ULONG_PTR magic = record.ExceptionInformation[0];
-  if (magic < kMsvcMagicFirst || magic > kMsvcMagicLast) return;
+  if (!IsMsvcThrow(record)) return;
   void* object = reinterpret_cast<void*>(record.ExceptionInformation[1]);
   const auto* info = reinterpret_cast<const MsvcThrowInfo*>(record.ExceptionInformation[2]);
   if (object && info && info->destroy) info->destroy(object);
