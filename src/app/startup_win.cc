@@ -119,6 +119,8 @@ int RunKiln(HINSTANCE instance) {
     DispatchMessageW(&message);
   }
 
+  // No handle of the content server outlives the run's web view host.
+  webView->heldContentFiles.ReleaseAll();
   g_webView = nullptr;
   UnloadExtensions(*g_appContext);
   delete g_appContext;

@@ -25,6 +25,18 @@ ComRef<IStream> RangeBody(HANDLE file, uint64_t first, uint64_t count) {
   return copied ? MemoryStream(std::move(bytes)) : nullptr;
 }
 
+ComRef<IStream> CopiedRangeBody(HANDLE file, uint64_t first, uint64_t count) {
+  if (file == INVALID_HANDLE_VALUE || count > kCopiedRangeBytes) return nullptr;
+  std::string bytes;
+  try {
+    bytes.resize(static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  if (!CopyFileRange(file, first, bytes.data(), bytes.size())) return nullptr;
+  return MemoryStream(std::move(bytes));
+}
+
 bool CopyFileRange(HANDLE file, uint64_t first, void* to, size_t count) {
   char* const into = static_cast<char*>(to);
   size_t done = 0;

@@ -25,6 +25,10 @@ ComRef<IStream> NotFoundBody();
 // bytes cannot be had.
 ComRef<IStream> RangeBody(HANDLE file, uint64_t first, uint64_t count);
 
+// A copy of the count bytes at offset first of file, which stays the
+// caller's; null when they cannot be read or memory runs out.
+ComRef<IStream> CopiedRangeBody(HANDLE file, uint64_t first, uint64_t count);
+
 // Copies count bytes at offset first of file by positioned reads, the file's
 // own position never relied on. False when they cannot all be read (a drive
 // removed, a share dropped, a bad sector, a file cut short meanwhile).

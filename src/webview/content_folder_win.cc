@@ -64,8 +64,75 @@ std::wstring FinalFolderPath(const std::string& folder) {
   return path;
 }
 
-ContentFolderFiles::ContentFolderFiles(std::string folder, std::wstring folderFinalPath)
-    : folder_(std::move(folder)), folderFinalPath_(std::move(folderFinalPath)) {}
+namespace {
+
+bool SameName(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+  return a.dwFileAttributes == b.dwFileAttributes && a.nFileSizeLow == b.nFileSizeLow &&
+         a.nFileSizeHigh == b.nFileSizeHigh &&
+         CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0 &&
+         CompareFileTime(&a.ftCreationTime, &b.ftCreationTime) == 0;
+}
+
+}  // namespace
+
+bool HeldContentFiles::Find(const std::wstring& path, HANDLE* file, FileFacts* facts) {
+  for (size_t i = 0; i < held_.size(); ++i) {
+    if (held_[i].path != path) continue;
+    WIN32_FILE_ATTRIBUTE_DATA now = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &now) ||
+        !SameName(now, held_[i].seen)) {
+      // Saved anew, replaced or gone: opened afresh.
+      CloseHandle(held_[i].file);
+      held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+      return false;
+    }
+    held_[i].lastUse = GetTickCount();
+    *file = held_[i].file;
+    *facts = held_[i].facts;
+    return true;
+  }
+  return false;
+}
+
+bool HeldContentFiles::Hold(const std::wstring& path, HANDLE file, const FileFacts& facts,
+                            const WIN32_FILE_ATTRIBUTE_DATA& seen) {
+  const uint64_t seenSize = (static_cast<uint64_t>(seen.nFileSizeHigh) << 32) | seen.nFileSizeLow;
+  // A link's own times say nothing of the file it leads to.
+  if ((seen.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      seenSize != facts.size || facts.isFolder) {
+    return false;
+  }
+  if (held_.size() >= kHeldNames) {
+    size_t oldest = 0;
+    for (size_t i = 1; i < held_.size(); ++i) {
+      if (GetTickCount() - held_[i].lastUse > GetTickCount() - held_[oldest].lastUse) oldest = i;
+    }
+    CloseHandle(held_[oldest].file);
+    held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(oldest));
+  }
+  held_.push_back(Held{path, file, facts, seen, GetTickCount()});
+  return true;
+}
+
+bool HeldContentFiles::ReleaseUnused() {
+  const DWORD now = GetTickCount();
+  for (size_t i = held_.size(); i-- > 0;) {
+    if (now - held_[i].lastUse >= kHeldContentFileMs) {
+      CloseHandle(held_[i].file);
+      held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  return !held_.empty();
+}
+
+void HeldContentFiles::ReleaseAll() {
+  for (const Held& held : held_) CloseHandle(held.file);
+  held_.clear();
+}
+
+ContentFolderFiles::ContentFolderFiles(std::string folder, std::wstring folderFinalPath,
+                                       HeldContentFiles* held)
+    : folder_(std::move(folder)), folderFinalPath_(std::move(folderFinalPath)), held_(held) {}
 
 ContentFolderFiles::~ContentFolderFiles() { CloseFile(); }
 
@@ -74,6 +141,15 @@ FileFacts ContentFolderFiles::Examine(const std::string& relativePath) {
   // Without www's own final path nothing could be checked: fail closed.
   if (folderFinalPath_.empty()) return FileFacts{};
   const std::wstring path = ContentFileWidePath(folder_, relativePath);
+  FileFacts heldFacts;
+  if (held_ && held_->Find(path, &file_, &heldFacts)) {
+    lent_ = true;
+    return heldFacts;
+  }
+  // Taken before the open: a file replaced in between then differs from
+  // what was seen, and is opened afresh next time.
+  WIN32_FILE_ATTRIBUTE_DATA seen = {};
+  const bool wasSeen = held_ && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &seen);
   HANDLE handle = OpenShared(path, GENERIC_READ);
   const bool readable = handle != INVALID_HANDLE_VALUE;
   // A file that another program holds without letting readers in is there
@@ -94,14 +170,29 @@ FileFacts ContentFolderFiles::Examine(const std::string& relativePath) {
     CloseHandle(handle);
   } else {
     file_ = handle;
+    lent_ = wasSeen && held_->Hold(path, handle, facts, seen);
   }
   return facts;
 }
 
-HANDLE ContentFolderFiles::TakeFile() { return std::exchange(file_, INVALID_HANDLE_VALUE); }
+HANDLE ContentFolderFiles::TakeFile() {
+  if (!lent_) return std::exchange(file_, INVALID_HANDLE_VALUE);
+  // The held handle stays held; the caller gets one of its own. Reads are
+  // positioned, so the two sharing a file pointer matters not.
+  HANDLE own = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), file_, GetCurrentProcess(), &own, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    own = INVALID_HANDLE_VALUE;
+  }
+  file_ = INVALID_HANDLE_VALUE;
+  lent_ = false;
+  return own;
+}
 
 void ContentFolderFiles::CloseFile() {
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(file_, INVALID_HANDLE_VALUE));
+  if (file_ != INVALID_HANDLE_VALUE && !lent_) CloseHandle(file_);
+  file_ = INVALID_HANDLE_VALUE;
+  lent_ = false;
 }
 
 }  // namespace kiln

@@ -30,6 +30,13 @@ std::optional<std::string> RangeHeader(ICoreWebView2WebResourceRequest* request)
   return WideToUtf8(value.Get());
 }
 
+// Releases the range-served files left unused, then stops once none is held.
+void CALLBACK ReleaseUnusedContentFiles(HWND window, UINT, UINT_PTR id, DWORD) {
+  if (g_webView && g_webView->heldContentFiles.ReleaseUnused()) return;
+  KillTimer(window, id);
+  if (g_webView) g_webView->heldContentFilesTimer = false;
+}
+
 }  // namespace
 
 HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEventArgs* args) {
@@ -48,7 +55,10 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
 
     const std::string contentFolder = exeFolder + contentSubfolder;
     if (contentFolderFinalPath.empty()) contentFolderFinalPath = FinalFolderPath(contentFolder);
-    ContentFolderFiles files(contentFolder, contentFolderFinalPath);
+    // Ranges are what a video or sound is read in, many per file: their
+    // files are kept open between requests.
+    ContentFolderFiles files(contentFolder, contentFolderFinalPath,
+                             range ? &heldContentFiles : nullptr);
     std::optional<std::string_view> rangeValue;
     if (range) rangeValue = *range;
     ContentAnswer answer =
@@ -63,7 +73,9 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
         body = FileRangeStream(files.TakeFile(), 0, answer.fileSize);
         break;
       case ContentBody::FileRange:
-        body = RangeBody(files.TakeFile(), answer.rangeFirst, answer.rangeCount);
+        body = answer.rangeCount <= kCopiedRangeBytes
+                   ? CopiedRangeBody(files.File(), answer.rangeFirst, answer.rangeCount)
+                   : RangeBody(files.TakeFile(), answer.rangeFirst, answer.rangeCount);
         break;
       case ContentBody::None:
         break;
@@ -71,6 +83,11 @@ HRESULT KilnWebView::OnWebResourceRequested(ICoreWebView2WebResourceRequestedEve
     // A file found but not readable is the server's failure, never a
     // success without its bytes.
     if (answer.body != ContentBody::None && !body) MakeServerError(answer);
+    if (range && window && !heldContentFilesTimer &&
+        SetTimer(window, kHeldContentFilesTimer, HeldContentFiles::kHeldContentFileMs / 2,
+                 ReleaseUnusedContentFiles)) {
+      heldContentFilesTimer = true;
+    }
 
     const std::wstring reason = Utf8ToWide(answer.reason);
     const std::wstring headers = Utf8ToWide(JoinHeaderLines(answer.headerLines));

@@ -14,6 +14,7 @@
 #include "app/app_context.h"
 #include "bridge/page_actions.h"
 #include "extensions/web_view_host.h"
+#include "webview/content_folder_win.h"
 #include "webview/webview2/com_ref.h"
 #include "webview/webview2/webview2.h"
 
@@ -89,6 +90,11 @@ class KilnWebView final : public PageActions, public WebViewHost {
   // Where www really is, links resolved: what every served file must lie in.
   // Found on the first request.
   std::wstring contentFolderFinalPath;
+  // The files served in ranges, kept open a while (content_server_win.cc),
+  // and whether the main window's timer that releases them runs.
+  HeldContentFiles heldContentFiles;
+  bool heldContentFilesTimer = false;
+  static constexpr UINT_PTR kHeldContentFilesTimer = 0x4B494C4E;
   bool isFullscreen = false;
   LONG savedStyle = 0;
   LONG savedExStyle = 0;

@@ -383,7 +383,11 @@ TEST(ContentFileSharing, ServedFilesStayOpenToWritersAndFilesOthersWriteAreServe
       Request("media/streamed.mp3"),
       Request("media/streamed.mp3", "bytes=0-99"),
       Step("close-files"),
-      // One that lets no reader in cannot be served: the server failed.
+      // Files served in ranges stay open between requests, every kind of
+      // access shared, and are let go a couple of seconds after their last
+      // use; then even a program that shares nothing may open them. One
+      // that lets no reader in cannot be served: the server failed.
+      Step("wait", {{"ms", 3500}}),
       OpenFile(app, streamed, "exclusive"),
       Request("media/streamed.mp3"),
       Request("media/streamed.mp3", "bytes=0-99"),

@@ -249,6 +249,51 @@ TEST_F(ContentFileTest, WwwServesOnlyWhatItCanTellLiesInsideIt) {
   EXPECT_FALSE(elsewhere.Examine(name).exists) << "a file outside www";
 }
 
+// A range-served file stays open between requests only while its name
+// shows the file it was opened from: one saved anew in place with another
+// size is measured and read anew, and no handle outlives its release.
+TEST_F(ContentFileTest, AHeldFileIsMeasuredAnewOnceItsNameShowsAnotherFile) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::string folder = WideToUtf8(temp);
+  const std::string name = WideToUtf8(L"kiln content \u00e9.bin");
+  const std::wstring folderFinalPath = FinalFolderPath(folder);
+  ASSERT_FALSE(folderFinalPath.empty());
+  HeldContentFiles held;
+  HANDLE first = INVALID_HANDLE_VALUE;
+  HANDLE last = INVALID_HANDLE_VALUE;
+  {
+    ContentFolderFiles files(folder, folderFinalPath, &held);
+    EXPECT_EQ(files.Examine(name).size, bytes_.size());
+    first = files.File();
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  }
+  {
+    ContentFolderFiles files(folder, folderFinalPath, &held);
+    EXPECT_EQ(files.Examine(name).size, bytes_.size());
+    EXPECT_EQ(files.File(), first) << "the same file is read through the handle held";
+  }
+  EXPECT_EQ(OpenError(path_, GENERIC_WRITE), 0u) << "an editor may save over a held file";
+  const std::string saved = Pattern(1500, 4);
+  HANDLE editor = CreateFileW(path_.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+  WriteAt(editor, 0, saved);
+  CloseHandle(editor);
+  {
+    ContentFolderFiles files(folder, folderFinalPath, &held);
+    EXPECT_EQ(files.Examine(name).size, saved.size());
+    last = files.File();
+    ComRef<IStream> body = CopiedRangeBody(files.File(), 1000, 500);
+    ASSERT_TRUE(body);
+    EXPECT_EQ(ReadAll(body.Get()), saved.substr(1000));
+  }
+  held.ReleaseAll();
+  DWORD flags = 0;
+  EXPECT_FALSE(GetHandleInformation(last, &flags)) << "released means closed";
+}
+
 // Offsets beyond 4 GiB need both halves of every offset; a 5 GiB sparse file
 // costs no disk space.
 TEST(LargeContentFileTest, RangesBeyondFourGibibytesComeFromTheirOffset) {
