@@ -184,6 +184,8 @@ run_bench_smoke seek_wine '^  kiln.exe peak resident memory' bash bench/seek_win
 run_bench_smoke bridge_round_trip '^round trips per second' bash bench/bridge_round_trip.sh 100 1
 run_bench_smoke startup '^ratio to the minimal window' bash bench/startup.sh 1
 run_bench_smoke chromium_load '^a <video> of 200 MB' bash bench/chromium_load.sh
+run_bench_smoke steam_pump_wine '^steam idle pump: [0-9.]+ us per pump' bash bench/steam_pump_wine.sh 1000
+run_bench_smoke gamepad_wine '^change to page' bash bench/gamepad_wine.sh 2000 10
 
 [ -z "$emulated_summary" ] || echo "$emulated_summary"
 echo "tests: $passed passed, $failed failed (in ${SECONDS} s)"
