@@ -26,38 +26,27 @@ logs=build/test-logs
 mkdir -p "$logs"
 passed=0
 failed=0
+source scripts/test-counts.sh
 
 # The filters of one test program in the list, joined for --gtest_filter.
 filter_of() {
   sed -e 's/#.*//' tests/x86_emulated.txt | awk -v program="$1" '$1 == program { print $2 }' | paste -sd:
 }
 
-# Runs one test program on the stage's cases and adds its counts; the time
-# left of the stage bounds it.
+# Runs one test program on the stage's cases; the time left of the stage
+# bounds it.
 run_cases() {
-  local program=$1 filter log status=0 ok bad left
+  local program=$1 filter left
   shift
   filter=$(filter_of "$program")
   [ -n "$filter" ] || return 0
-  log="$logs/emulated-$program.log"
   left=$((limit - SECONDS))
-  echo "test: win32 under emulation: $program (at ${SECONDS} s)"
   if [ "$left" -le 0 ]; then
     echo "the stage's $limit s were used up before $program"
     failed=$((failed + 1))
     return 0
   fi
-  timeout --kill-after=10 "$left" "$@" --gtest_filter="$filter" --gtest_color=no >"$log" 2>&1 || status=$?
-  tr -d '\r' <"$log" >"$log.tmp" && mv "$log.tmp" "$log"
-  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
-  bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
-  passed=$((passed + ${ok:-0}))
-  failed=$((failed + ${bad:-0}))
-  if [ "$status" -ne 0 ]; then
-    [ "$status" -ne 124 ] || echo "$program did not finish within the stage's $limit s"
-    grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -n 40 || tail -n 40 "$log"
-    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
-  fi
+  run_gtest "emulated-$program" timeout --kill-after=10 "$left" "$@" --gtest_filter="$filter"
 }
 
 # The binfmt entry goes again however the stage ends: a failure, its time
@@ -65,7 +54,7 @@ run_cases() {
 trap kiln_wine_stop EXIT
 trap 'exit 143' TERM INT
 kiln_wine_start
-run_cases kiln_shell_tests wine "$KILN_WIN_BUILD/tests/kiln_shell_tests.exe"
+run_cases kiln_shell_tests "$WINELOADER" "$KILN_WIN_BUILD/tests/kiln_shell_tests.exe"
 run_cases kiln_integration_tests build/native/tests/integration/kiln_integration_tests
 kiln_wine_stop
 trap - EXIT
