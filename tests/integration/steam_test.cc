@@ -256,8 +256,10 @@ TEST_F(SteamTest, WithoutSteamTheGameRunsOnAndEveryCallSaysWhy) {
     json scenario;
     std::string reason;
   };
-  const fs::path otherWidth = LocalAppDataDir().parent_path().parent_path().parent_path().parent_path() / "windows" /
-                              (Wide() ? "syswow64" : "system32") / "version.dll";
+  // The other build's stand-in: a real DLL of the other width, which every
+  // machine that runs these tests has built.
+  const fs::path otherWidth = WinBuildDir().parent_path() / (Wide() ? "win32" : "win64") / "tests" / "steam_api" /
+                              "sdk165" / (Wide() ? "steam_api.dll" : "steam_api64.dll");
   json noSteam = Scenario(), oldClient = Scenario(), generic = Scenario();
   noSteam["init"] = 2;
   noSteam["message"] = "No running instance of Steam was found";
