@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "extension_init.h"
 #include "gamepad_rules.h"
 #include "kiln/extension.h"
 #include "message_window_win.h"
@@ -62,7 +63,7 @@ class GamepadExtension final : public IExtension {
  public:
   explicit GamepadExtension(IApplication* application) : application_(application) {}
 
-  bool CreateTimerWindow() {
+  bool Start() {
     return window_.Create([this](UINT message, WPARAM wParam, LPARAM) {
       if (message == kPollNow || (message == WM_TIMER && wParam == kPollTimer)) {
         Poll();
@@ -181,14 +182,5 @@ class GamepadExtension final : public IExtension {
 }  // namespace kiln::gamepad
 
 KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application) {
-  using kiln::gamepad::GamepadExtension;
-  GamepadExtension* extension = nullptr;
-  try {
-    if (!application->RegisterComponentId(kiln::gamepad::kComponentId)) return nullptr;
-    extension = new GamepadExtension(application);
-    if (extension->CreateTimerWindow()) return extension;
-  } catch (...) {
-  }
-  if (extension) extension->Destroy();
-  return nullptr;
+  return kiln::extensions::InitExtension<kiln::gamepad::GamepadExtension>(application, kiln::gamepad::kComponentId);
 }

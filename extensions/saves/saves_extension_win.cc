@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "extension_init.h"
 #include "kiln/extension.h"
 #include "message_window_win.h"
 #include "save_folder_win.h"
@@ -47,7 +48,7 @@ class SavesExtension final : public IExtension {
     InitializeConditionVariable(&wake_);
   }
 
-  bool CreateAnswerWindow() {
+  bool Start() {
     return window_.Create([this](UINT message, WPARAM, LPARAM) {
       if (message == kAnswersReady) SendReplies();
     });
@@ -179,14 +180,5 @@ class SavesExtension final : public IExtension {
 }  // namespace kiln::saves
 
 KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application) {
-  using kiln::saves::SavesExtension;
-  SavesExtension* extension = nullptr;
-  try {
-    if (!application->RegisterComponentId(kiln::saves::kComponentId)) return nullptr;
-    extension = new SavesExtension(application);
-    if (extension->CreateAnswerWindow()) return extension;
-  } catch (...) {
-  }
-  if (extension) extension->Destroy();
-  return nullptr;
+  return kiln::extensions::InitExtension<kiln::saves::SavesExtension>(application, kiln::saves::kComponentId);
 }

@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "extension_init.h"
 #include "kiln/extension.h"
 #include "message_window_win.h"
 #include "steam_api_win.h"
@@ -92,12 +93,14 @@ class SteamExtension final : public IExtension {
  public:
   explicit SteamExtension(IApplication* application) : application_(application) {}
 
-  // Returns false when kiln.exe must end at once: Steam starts the game.
+  // Always true: without Steam the game runs on, and every call says why.
   bool Start() {
     const std::string folder = application_->GetAppFolder();
     const AppIdSetting setting = ReadAppId(ReadWholeFile(folder + "package.json"));
     const StartResult started = StartSteam(api_, folder, setting.appId);
-    if (started.restart) return false;
+    // Steam starts the game itself, through steam://run: end before any
+    // window shows.
+    if (started.restart) ExitProcess(0);
     failure_ = started.failure;
     reason_ = Reason(started.failure, sizeof(void*) == 8, started.detail);
     window_.Create([this](UINT message, WPARAM wParam, LPARAM) {
@@ -428,17 +431,5 @@ class SteamExtension final : public IExtension {
 }  // namespace kiln::steam
 
 KILN_EXTENSION_EXPORT kiln::IExtension* KILN_CDECL WrapperExtInit(kiln::IApplication* application) {
-  using kiln::steam::SteamExtension;
-  SteamExtension* extension = nullptr;
-  try {
-    if (!application->RegisterComponentId(kiln::steam::kComponentId)) return nullptr;
-    extension = new SteamExtension(application);
-    // Steam starts the game itself, through steam://run: end before any
-    // window shows.
-    if (!extension->Start()) ExitProcess(0);
-    return extension;
-  } catch (...) {
-  }
-  if (extension) extension->Destroy();
-  return nullptr;
+  return kiln::extensions::InitExtension<kiln::steam::SteamExtension>(application, kiln::steam::kComponentId);
 }
