@@ -210,6 +210,8 @@ TEST_F(SteamTest, LeaderboardsAreFoundCreatedUploadedAndDownloadedWith64BitIdsIn
 
 TEST_F(SteamTest, PresenceIdentityEnvironmentAndTheOverlayEventReachThePage) {
   UseSteamApi("sdk165");
+  json scenario = Scenario();
+  scenario["gamepadText"] = "Zo\u00eb";
   const SteamRun run = Ask({{"set-rich-presence", {"status", "In the menu"}},
                             {"clear-rich-presence", json::array()},
                             {"persona-name", json::array()},
@@ -220,8 +222,9 @@ TEST_F(SteamTest, PresenceIdentityEnvironmentAndTheOverlayEventReachThePage) {
                             {"app-id", json::array()},
                             {"is-dlc-installed", {1234}},
                             {"open-web-page", {"https://example.com/"}},
+                            {"show-gamepad-text-input", {"Your name", 32, "Ann", false, true}},
                             {"status", json::array()}},
-                           Scenario(), 2);
+                           scenario, 2);
   EXPECT_EQ(run.answers.at(2), json({{"ok", true}, {"name", "Ann \u00e9"}}));
   EXPECT_EQ(run.answers.at(3), json({{"ok", true}, {"steamId", kSecondId}}));
   EXPECT_EQ(run.answers.at(4), json({{"ok", true}, {"language", "french"}}));
@@ -229,6 +232,10 @@ TEST_F(SteamTest, PresenceIdentityEnvironmentAndTheOverlayEventReachThePage) {
   EXPECT_EQ(run.answers.at(6), json({{"ok", true}, {"bigPicture", false}}));
   EXPECT_EQ(run.answers.at(7), json({{"ok", true}, {"appId", 480}}));
   EXPECT_EQ(run.answers.at(8), json({{"ok", true}, {"installed", false}}));
+  EXPECT_EQ(run.answers.at(10), json({{"ok", true}, {"submitted", true}, {"text", "Zo\u00eb"}}))
+      << "the text typed on the gamepad keyboard, fetched when Steam said it was dismissed";
+  EXPECT_EQ(run.Calls("SteamAPI_ISteamUtils_ShowGamepadTextInput"),
+            std::vector<json>{json::parse(R"([0, 1, "Your name", 32, "Ann"])")});
   EXPECT_EQ(run.Calls("SteamAPI_ISteamFriends_SetRichPresence"),
             std::vector<json>{json::parse(R"(["status", "In the menu"])")});
   EXPECT_EQ(run.Calls("SteamAPI_ISteamFriends_ActivateGameOverlayToWebPage"),
