@@ -305,7 +305,8 @@ test("install puts Kiln's pads in navigator.getGamepads in place of the browser'
   const xbox = { id: "Xbox 360 Controller (XInput STANDARD GAMEPAD)", index: 0, connected: true };
   const wireless = { id: "Xbox Wireless Controller (STANDARD GAMEPAD Vendor: 045e Product: 0b13)", index: 2 };
   const playstation = { id: "Wireless Controller (STANDARD GAMEPAD Vendor: 054c Product: 09cc)", index: 1 };
-  const { Kiln, global, startWith, pad, heard } = gamepadPage([xbox, playstation, wireless, null]);
+  const browserPads = [xbox, playstation, wireless, null];
+  const { Kiln, global, startWith, pad, heard } = gamepadPage(browserPads);
   const installing = Kiln.gamepad.install();
   await startWith();
   assert.strictEqual(await installing, "reading pads through xinput1_4.dll");
@@ -317,6 +318,21 @@ test("install puts Kiln's pads in navigator.getGamepads in place of the browser'
   assert.deepStrictEqual([...pads].map((gamepad) => gamepad && gamepad.id),
     [kilnPad.id, playstation.id, null, null], "one Xbox pad, Kiln's, and the browser's other pads");
   assert.strictEqual(pads.filter((gamepad) => gamepad && gamepad.buttons).length, 1);
+
+  // The browser may later put a pad of its own at an index one of Kiln's holds.
+  pad({ slot: 1 });
+  const second = Kiln.gamepads()[1];
+  assert.strictEqual(second.index, 2, "past the PlayStation pad the browser keeps at 1");
+  const nintendo = { id: "Pro Controller (STANDARD GAMEPAD Vendor: 057e Product: 2009)", index: 2 };
+  browserPads[2] = nintendo;
+  assert.deepStrictEqual([...global.navigator.getGamepads()].map((gamepad) => gamepad && [gamepad.id, gamepad.index]),
+    [[kilnPad.id, 0], [playstation.id, 1], [second.id, 2], [nintendo.id, 3]],
+    "Kiln's pad keeps its index; the browser's moves to a free one and says so");
+  pad({ slot: 2 });
+  assert.strictEqual(Kiln.gamepads()[2].index, 4, "a pad connected next takes neither index");
+  pad({ slot: 2, connected: false });
+  browserPads[2] = wireless;
+  pad({ slot: 1, connected: false });
 
   const browserEvent = (type, gamepad) => {
     const event = new Event(type);

@@ -207,10 +207,9 @@
     // The lowest index no connected pad of Kiln's, nor a pad the browser
     // keeps, holds: what engines key their pads by stays unique.
     const freeIndex = () => {
-      const taken = new Set([...pads.values()].map((pad) => pad.index));
-      for (const pad of browserPads()) taken.add(pad.index);
+      const placed = placeAll();
       let index = 0;
-      while (taken.has(index)) index++;
+      while (placed[index]) index++;
       return index;
     };
 
@@ -281,17 +280,32 @@
 
     const list = () => [...pads.values()].sort((a, b) => a.index - b.index);
 
-    // What navigator.getGamepads() gives once installed: the browser's own
-    // pads but its XInput ones, and Kiln's, each at its index.
-    const getGamepads = () => {
-      const merged = [];
-      for (const pad of browserPads()) merged[pad.index] = pad;
-      for (const pad of list()) {
-        let at = pad.index;
-        if (merged[at]) { const moved = merged[at]; merged[at] = pad; merged.push(moved); } else merged[at] = pad;
+    // Kiln's pads at their indices, and the browser's kept pads at theirs.
+    // A browser pad that came later to an index one of Kiln's holds moves
+    // to the lowest free index, and says so in its own index: a pad's index
+    // is what engines key their pads by, and a Kiln pad keeps its own.
+    const placeAll = () => {
+      const placed = [];
+      for (const pad of pads.values()) placed[pad.index] = pad;
+      const displaced = [];
+      for (const pad of browserPads()) {
+        if (placed[pad.index]) displaced.push(pad); else placed[pad.index] = pad;
       }
-      while (merged.length < 4) merged.push(null);
-      return Array.from(merged, (pad) => pad || null);
+      for (const pad of displaced) {
+        let at = 0;
+        while (placed[at]) at++;
+        // Reads go to the browser's own object, so its getters still work.
+        placed[at] = new Proxy(pad, { get: (target, key) => (key === "index" ? at : Reflect.get(target, key)) });
+      }
+      return placed;
+    };
+
+    // What navigator.getGamepads() gives once installed: the browser's own
+    // pads but its XInput ones, and Kiln's.
+    const getGamepads = () => {
+      const placed = placeAll();
+      while (placed.length < 4) placed.push(null);
+      return Array.from(placed, (pad) => pad || null);
     };
 
     // The browser's events for its own XInput pads never reach the page's
