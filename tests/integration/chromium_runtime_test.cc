@@ -115,19 +115,6 @@ class ChromiumRuntimeTest : public ::testing::Test {
       }
     }
   }
-
-  // What the evaluate step labelled label gave.
-  static json Evaluated(const StandInRun& run, const std::string& label) {
-    for (const json& line : run.Events("evaluated")) {
-      if (line.value("label", "") == label) {
-        EXPECT_FALSE(line.contains("error")) << label << ": " << line["error"];
-        return line.value("value", json());
-      }
-    }
-    ADD_FAILURE() << "nothing evaluated as " << label;
-    return json();
-  }
-
 };
 
 // The page drives the round trips itself, each on seeing the last one's
@@ -372,7 +359,7 @@ TEST_F(ChromiumRuntimeTest, SavesExtensionFilesSurviveARestartAndNoOtherAppSeesT
                                      Step("await", {{"event", "evaluated"}}), Step("end")});
     ExpectCleanRun(run);
     EXPECT_EQ(run.run.ExitCode(), 0);
-    return Evaluated(run, "calls");
+    return run.Evaluated("calls");
   };
   auto app = WithSavesExtension(MakeApp("saves-ext", {{"index.html", kSavesExtensionPage}}));
   const json written = ask(*app, "await call('list'), await call('write', 'slot-1', " + json(text).dump() +
@@ -425,7 +412,7 @@ TEST_F(ChromiumRuntimeTest, WritingEightMebibytesDoesNotDelayThePagesFrames) {
                                     Step("evaluate", {{"label", "frames"}, {"expression", kFramesWhileSaving}}),
                                     Step("await", {{"event", "evaluated"}}), Step("end")});
   ExpectCleanRun(run);
-  const json frames = Evaluated(run, "frames");
+  const json frames = run.Evaluated("frames");
   std::printf("8 MiB write: answered after %.0f ms; longest frame gap %.1f ms while writing (%d frames), "
               "%.1f ms before\n", frames.value("ms", 0.0), frames.value("during", 0.0), frames.value("frames", 0),
               frames.value("before", 0.0));
@@ -922,15 +909,15 @@ TEST_F(ChromiumRuntimeTest, TheGameRecipesLetSoundStartWithNoClickAndTimersRunWh
     std::vector<std::string> states;
     for (const json& line : result->Events("window-state")) states.push_back(line["state"]);
     EXPECT_EQ(states, (std::vector<std::string>{"minimized", "normal"})) << "the page's window followed Kiln's";
-    EXPECT_EQ(Evaluated(*result, "minimized")[1], "hidden") << "a minimised app's page is hidden";
+    EXPECT_EQ(result->Evaluated("minimized")[1], "hidden") << "a minimised app's page is hidden";
   }
   EXPECT_EQ(PageReports(plain)[0]["sound"], "suspended") << "without the recipe sound waits for a click";
   EXPECT_EQ(PageReports(recipes)[0]["sound"], "running");
   EXPECT_EQ(PageReports(recipes)[0]["played"], true);
   // 40 ticks in two seconds at the timer's rate; a throttled timer runs
   // once a second.
-  EXPECT_LE(Evaluated(plain, "minimized")[0].get<int>(), 8) << "without the recipe the hidden page's timer slows";
-  EXPECT_GE(Evaluated(recipes, "minimized")[0].get<int>(), 25) << "with it the timer keeps its rate";
+  EXPECT_LE(plain.Evaluated("minimized")[0].get<int>(), 8) << "without the recipe the hidden page's timer slows";
+  EXPECT_GE(recipes.Evaluated("minimized")[0].get<int>(), 25) << "with it the timer keeps its rate";
 }
 
 // Script for the evaluate step: runs start, waits up to 10 s for condition
@@ -986,13 +973,13 @@ TEST_F(ChromiumRuntimeTest, TheHelloExampleRunsWithItsExtension) {
   EXPECT_EQ(run.run.ExitCode(), 0);
   EXPECT_TRUE(run.Events("page-error").empty()) << run.Events("page-error")[0];
 
-  EXPECT_EQ(Evaluated(run, "answer"),
+  EXPECT_EQ(run.Evaluated("answer"),
             json::array({"Native components: example", "The example extension says 2 + 3.5 = 5.5"}));
 
   const json shown = Snapshot(run, "shown");
   EXPECT_EQ(shown["caption"], "Hello from Kiln");
   EXPECT_EQ(shown["client"], json::array({0, 0, 800, 600}));
-  const json canvas = Evaluated(run, "canvas");
+  const json canvas = run.Evaluated("canvas");
   ASSERT_TRUE(canvas.is_array() && canvas.size() == 2) << canvas;
   const int left = static_cast<int>(canvas[0].get<double>());
   const int top = static_cast<int>(canvas[1].get<double>());
@@ -1005,14 +992,14 @@ TEST_F(ChromiumRuntimeTest, TheHelloExampleRunsWithItsExtension) {
                 {left + 300, top + 165, {0x4a, 0x90, 0xd9}},
                 {8, 8, {0x1d, 0x1f, 0x27}}});
 
-  EXPECT_EQ(Evaluated(run, "resized"), json::array({640, 480}));
+  EXPECT_EQ(run.Evaluated("resized"), json::array({640, 480}));
   EXPECT_EQ(Snapshot(run, "resized")["client"], json::array({0, 0, 640, 480}));
   const json fullscreen = Snapshot(run, "fullscreen");
   const json monitor = fullscreen["monitor"];
   EXPECT_EQ(fullscreen["window"], monitor) << "the window covers the monitor";
-  EXPECT_EQ(Evaluated(run, "fullscreen"),
+  EXPECT_EQ(run.Evaluated("fullscreen"),
             json::array({monitor[2].get<int>() - monitor[0].get<int>(), monitor[3].get<int>() - monitor[1].get<int>()}));
-  EXPECT_EQ(Evaluated(run, "windowed"), json::array({640, 480}));
+  EXPECT_EQ(run.Evaluated("windowed"), json::array({640, 480}));
   EXPECT_EQ(Snapshot(run, "windowed")["client"], json::array({0, 0, 640, 480}));
 }
 

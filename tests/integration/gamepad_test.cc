@@ -107,17 +107,6 @@ class GamepadTest : public ::testing::Test {
     return RunWithStandIn(app, {{"steps", steps}}, options);
   }
 
-  static json Evaluated(const StandInRun& run, const std::string& label) {
-    for (const json& line : run.Events("evaluated")) {
-      if (line.value("label", "") == label) {
-        EXPECT_FALSE(line.contains("error")) << label << ": " << line["error"];
-        return line.value("value", json());
-      }
-    }
-    ADD_FAILURE() << "nothing evaluated as " << label;
-    return json();
-  }
-
   fs::path systemDll_;
   std::string original_;
 };
@@ -168,7 +157,7 @@ TEST_F(GamepadTest, ThePageSeesPadsRumbleAndReconnectsThroughNavigatorGetGamepad
   EXPECT_EQ(run.run.ExitCode(), 0);
   EXPECT_TRUE(run.Events("page-error").empty()) << run.Events("page-error")[0];
 
-  const json log = Evaluated(run, "log");
+  const json log = run.Evaluated("log");
   std::vector<json> seen, events;
   for (const json& entry : log) {
     if (entry["event"] == "pads") {
@@ -194,7 +183,7 @@ TEST_F(GamepadTest, ThePageSeesPadsRumbleAndReconnectsThroughNavigatorGetGamepad
                         {{"event", "gamepaddisconnected"}, {"index", 0}, {"id", kPadName}},
                         {{"event", "gamepadconnected"}, {"index", 0}, {"id", kPadName}},
                     }));
-  EXPECT_EQ(Evaluated(run, "leaving"), "reading pads through xinput1_4.dll, guide button included");
+  EXPECT_EQ(run.Evaluated("leaving"), "reading pads through xinput1_4.dll, guide button included");
 
   // What kiln.exe asked of XInput.
   const std::vector<json> xinput = ReadJsonLines(app->Path("xinput.jsonl"));
@@ -273,7 +262,7 @@ TEST_F(GamepadTest, WithoutXInputThePageHasNoPadsAndAClearStatus) {
           "xinput1_4,xinput9_1_0=d");
   ExpectCleanRun(run);
   EXPECT_EQ(run.run.ExitCode(), 0);
-  EXPECT_EQ(Evaluated(run, "status"),
+  EXPECT_EQ(run.Evaluated("status"),
             json::array({"no XInput on this machine (neither xinput1_4.dll nor xinput9_1_0.dll in the system folder): "
                          "no gamepads",
                          0, 0}));

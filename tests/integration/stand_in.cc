@@ -61,6 +61,17 @@ json StandInRun::First(const std::string& event) const {
   return json::object();
 }
 
+json StandInRun::Evaluated(const std::string& label) const {
+  for (const json& line : Events("evaluated")) {
+    if (line.value("label", "") == label) {
+      EXPECT_FALSE(line.contains("error")) << label << ": " << line["error"];
+      return line.value("value", json());
+    }
+  }
+  ADD_FAILURE() << "nothing evaluated as " << label;
+  return json();
+}
+
 StandInRun RunWithStandIn(const TestApp& app, const json& scenario, RunOptions options) {
   app.WriteFile("scenario.json", scenario.dump());
   const fs::path transcript = app.Path("transcript.jsonl");

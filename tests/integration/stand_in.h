@@ -40,6 +40,9 @@ struct StandInRun {
   std::vector<json> Events(const std::string& event) const;
   // The first such line, or an empty object.
   json First(const std::string& event) const;
+  // The value the page's evaluate step labelled label gave; a failure when
+  // it threw or never ran.
+  json Evaluated(const std::string& label) const;
 };
 
 // Writes the scenario into the app folder and runs kiln.exe with it.
