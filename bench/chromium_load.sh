@@ -7,14 +7,17 @@
 #     plain case;
 #   - range answers of a 16 MiB video file: 64 requests of 256 KiB each by the
 #     page (fetch with a Range header), in MB/s;
-#   - a <video> of 200 MB whose frames lie at its end: milliseconds from
-#     setting its source to the "seeked" event at 90% of its duration.
+#   - a <video> of MB megabytes (default 200) whose frames lie at its end:
+#     milliseconds from setting its source to the "seeked" event at 90% of
+#     its duration.
+# Usage: bench/chromium_load.sh [MB]
 # KILN_EXE names another kiln.exe to measure (an older build, say).
 # Run after scripts/build.sh; needs Chromium; prints figures, asserts
 # nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KILN_ROOT=$PWD
+video_mb=${1:-200}
 
 source scripts/wine-env.sh
 source scripts/chromium.sh
@@ -52,8 +55,8 @@ cat >"$app/www/ranges.html" <<'PAGE'
 PAGE
 
 # The test clip with padding between its EBML header and its segment: a
-# 200 MB file whose frames all lie at its end.
-python3 - tests/integration/data/clip.webm "$app/www/movie.webm" <<'PY'
+# file whose frames all lie at its end.
+python3 - tests/integration/data/clip.webm "$app/www/movie.webm" "$video_mb" <<'PY'
 import sys
 clip = open(sys.argv[1], "rb").read()
 length = 1
@@ -63,7 +66,7 @@ size = clip[4] & (0xFF >> length)
 for byte in clip[5:4 + length]:
     size = size << 8 | byte
 end = 4 + length + size
-padding = 200 * 1000 * 1000 - len(clip) - 9
+padding = int(sys.argv[3]) * 1000 * 1000 - len(clip) - 9
 with open(sys.argv[2], "wb") as out:
     out.write(clip[:end] + b"\xec\x01" + padding.to_bytes(7, "big"))
     out.seek(padding, 1)
@@ -120,5 +123,5 @@ echo "examples/hello, start of kiln.exe to DOMContentLoaded: ${kiln_ms} ms" \
 echo "examples/hello, plain server, navigation to DOMContentLoaded: ${plain_ms} ms" \
   "(ratio $(python3 -c "print(round($kiln_ms / $plain_ms, 1))"); navigation alone $(python3 -c "print(round(($kiln_ms - $navigate_ms) / $plain_ms, 1))"))"
 echo "256 KiB range answers of a 16 MiB video file: through Kiln ${kiln_rate} MB/s, plain server ${plain_rate} MB/s"
-echo "a <video> of 200 MB, from loading to seeked at 90%: through Kiln ${kiln_seek:-(never, in 60 s)} ms," \
+echo "a <video> of $video_mb MB, from loading to seeked at 90%: through Kiln ${kiln_seek:-(never, in 60 s)} ms," \
   "plain server ${plain_seek} ms"

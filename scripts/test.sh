@@ -156,7 +156,7 @@ run_bench_smoke content_wine '^  +[0-9.]+  CoCreateFreeThreadedMarshaler' bash b
 run_bench_smoke seek_wine '^  kiln.exe peak resident memory' bash bench/seek_wine.sh 3
 run_bench_smoke bridge_round_trip '^round trips per second' bash bench/bridge_round_trip.sh 100 1
 run_bench_smoke startup '^ratio to the minimal window' bash bench/startup.sh 1
-run_bench_smoke chromium_load '^a <video> of 200 MB' bash bench/chromium_load.sh
+run_bench_smoke chromium_load '^a <video> of 20 MB' bash bench/chromium_load.sh 20
 run_bench_smoke steam_pump_wine '^steam idle pump: [0-9.]+ us per pump' bash bench/steam_pump_wine.sh 1000
 run_bench_smoke gamepad_wine '^change to page' bash bench/gamepad_wine.sh 2000 10
 
