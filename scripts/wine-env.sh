@@ -63,15 +63,24 @@ kiln_prepare_prefix() {
 
 kiln_start_display() {
   if [ -n "${KILN_KEEP_DISPLAY:-}${KILN_DESKTOP:-}" ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
-  local n
+  local n lock
+  # Two stages may start at once (the emulated one runs beside the others):
+  # one chooses and starts its display at a time. Xvfb must not inherit the
+  # lock, or it would hold it for as long as it runs.
+  exec {lock}>/tmp/.kiln-display.lock
+  flock "$lock"
   for n in $(seq 90 130); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 2560x1600x24 -nolisten tcp >/dev/null 2>&1 {lock}>&- &
     KILN_XVFB_PID=$!
     export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+    for _ in $(seq 50); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then exec {lock}>&-; return 0; fi
+      sleep 0.1
+    done
     kill "$KILN_XVFB_PID" 2>/dev/null || true
   done
+  exec {lock}>&-
   echo "wine: no free X display for Xvfb" >&2
   return 1
 }
