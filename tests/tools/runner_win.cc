@@ -278,8 +278,20 @@ int wmain(int argc, wchar_t** argv) {
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
   std::wstring commandLine = options.commandLine;
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  BOOL started =
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  // Wine answers ERROR_INTERNAL_ERROR when the new process died in its first
+  // milliseconds without a word, before any of the program's own code ran
+  // (a missing DLL or a crash of the program would have an exit status of
+  // its own). Seen once in many hundreds of starts on a busy machine; it is
+  // the bed's, so it gets one more try, on the record.
+  if (!started && GetLastError() == ERROR_INTERNAL_ERROR) {
+    Record({{"event", "start-retried"}, {"error", ERROR_INTERNAL_ERROR}});
+    commandLine = options.commandLine;
+    started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  }
+  if (!started) {
     Record({{"event", "start-failed"}, {"error", GetLastError()}});
     fclose(g_out);
     return 3;
