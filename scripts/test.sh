@@ -71,18 +71,12 @@ stop_emulated_stage() {
 }
 finish_emulated_stage() {
   echo "test: waiting for the stage under emulation (at ${SECONDS} s)"
-  local status=0 ok bad
+  local status=0
   wait "$emulated_pid" || status=$?
   emulated_pid=
   emulated_summary=$(grep '^win32 under emulation:' "$logs/emulated.log" | tail -n 1)
-  ok=$(sed -n 's/^win32 under emulation: \([0-9]*\) passed.*/\1/p' "$logs/emulated.log")
-  bad=$(sed -n 's/^win32 under emulation: [0-9]* passed, \([0-9]*\) failed.*/\1/p' "$logs/emulated.log")
-  passed=$((passed + ${ok:-0}))
-  failed=$((failed + ${bad:-0}))
-  if [ "$status" -ne 0 ]; then
-    grep -vE '^test: ' "$logs/emulated.log" | tail -n 40
-    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
-  fi
+  add_counts "$logs/emulated.log" "$status" '^win32 under emulation: \([0-9]*\) passed.*' \
+    '^win32 under emulation: [0-9]* passed, \([0-9]*\) failed.*' '^\[  FAILED  \]|Failure|error|emulation|stage'
 }
 
 source scripts/wine-env.sh
@@ -135,16 +129,10 @@ run_script_test() {
 # of its checks counts as a test.
 run_selftest() {
   echo "test: the self-test kit (at ${SECONDS} s)"
-  local status=0 ok bad
+  local status=0
   bash scripts/selftest.sh >"$logs/selftest-table.log" 2>&1 || status=$?
-  ok=$(sed -n 's/^selftest: \([0-9]*\) passed.*/\1/p' "$logs/selftest-table.log")
-  bad=$(sed -n 's/^selftest: [0-9]* passed, \([0-9]*\) failed.*/\1/p' "$logs/selftest-table.log")
-  passed=$((passed + ${ok:-0}))
-  failed=$((failed + ${bad:-0}))
-  if [ "$status" -ne 0 ]; then
-    grep -vE '^  (pass|skip) ' "$logs/selftest-table.log" | tail -n 30
-    [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
-  fi
+  add_counts "$logs/selftest-table.log" "$status" '^selftest: \([0-9]*\) passed.*' \
+    '^selftest: [0-9]* passed, \([0-9]*\) failed.*' '^  fail |^selftest: [^r]|error'
 }
 
 kiln_wine_stop
