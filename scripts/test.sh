@@ -50,16 +50,14 @@ run_fuzzer() {
 
 run_gtest unit-native build/native/tests/kiln_unit_tests
 run_node_tests kiln-js tests/sdk/kiln.test.js
-for fuzzer in build/fuzz/fuzz/*_fuzz; do
-  [ -x "$fuzzer" ] && run_fuzzer "$fuzzer"
-done
 
 # The shipped build's x86-only cases, where this machine runs no 32-bit code.
 # Emulation keeps one core busy, so the stage runs in the background, in a
-# Wine prefix and on a display of its own, beside the stages that leave the
-# other core mostly idle: the run script's and the self-test kit's. The
-# integration tests need both cores (Chromium's runs took over twice as long
-# beside it), so it starts after them; it is waited for before the benchmarks.
+# Wine prefix and on a display of its own, beside the stages whose outcome
+# does not depend on speed: the run script, the self-test kit, the fuzzers
+# (bounded in time) and the benchmarks' smoke runs (which assert no figure).
+# The integration tests need both cores (Chromium's runs took over twice as
+# long beside it), so it starts after them; it is waited for at the end.
 emulated_summary=
 emulated_pid=
 start_emulated_stage() {
@@ -140,7 +138,9 @@ run_selftest() {
 kiln_wine_stop
 run_script_test
 run_selftest
-finish_emulated_stage
+for fuzzer in build/fuzz/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] && run_fuzzer "$fuzzer"
+done
 
 # Every benchmark once with small counts, so none can stop working unseen:
 # each passes when it ran to its end and printed its last figure, whatever
@@ -167,6 +167,7 @@ run_bench_smoke chromium_load '^a <video> of 20 MB' bash bench/chromium_load.sh 
 run_bench_smoke steam_pump_wine '^steam idle pump: [0-9.]+ us per pump' bash bench/steam_pump_wine.sh 1000
 run_bench_smoke gamepad_wine '^change to page' bash bench/gamepad_wine.sh 2000 10
 
+finish_emulated_stage
 [ -z "$emulated_summary" ] || echo "$emulated_summary"
 echo "tests: $passed passed, $failed failed (in ${SECONDS} s)"
 [ "$failed" -eq 0 ]
