@@ -30,6 +30,12 @@ std::wstring TempPath(const wchar_t* name) {
   return ToExtendedPath(std::wstring(folder) + name);
 }
 
+std::string TempFolder() {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return WideToUtf8(folder);
+}
+
 void WriteAt(HANDLE file, uint64_t offset, const std::string& bytes) {
   OVERLAPPED at = {};
   at.Offset = static_cast<DWORD>(offset);
@@ -84,8 +90,9 @@ ComRef<IStream> Range(const std::wstring& path, uint64_t first, uint64_t count) 
 
 class ContentFileTest : public ::testing::Test {
  protected:
+  static constexpr const wchar_t* kName = L"kiln content \u00e9.bin";
   void SetUp() override {
-    path_ = TempPath(L"kiln content \u00e9.bin");
+    path_ = TempPath(kName);
     bytes_ = Pattern(1000, 3);
     WriteWholeFile(path_, bytes_);
   }
@@ -223,10 +230,8 @@ TEST_F(ContentFileTest, AStreamedFileLetsWritersAndDeletersIn) {
 }
 
 TEST_F(ContentFileTest, WwwServesOnlyWhatItCanTellLiesInsideIt) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string folder = WideToUtf8(temp);
-  const std::string name = WideToUtf8(L"kiln content \u00e9.bin");
+  const std::string folder = TempFolder();
+  const std::string name = WideToUtf8(kName);
   const std::wstring folderFinalPath = FinalFolderPath(folder);
   ASSERT_FALSE(folderFinalPath.empty());
   {
@@ -253,10 +258,8 @@ TEST_F(ContentFileTest, WwwServesOnlyWhatItCanTellLiesInsideIt) {
 // shows the file it was opened from: one saved anew in place with another
 // size is measured and read anew, and no handle outlives its release.
 TEST_F(ContentFileTest, AHeldFileIsMeasuredAnewOnceItsNameShowsAnotherFile) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string folder = WideToUtf8(temp);
-  const std::string name = WideToUtf8(L"kiln content \u00e9.bin");
+  const std::string folder = TempFolder();
+  const std::string name = WideToUtf8(kName);
   const std::wstring folderFinalPath = FinalFolderPath(folder);
   ASSERT_FALSE(folderFinalPath.empty());
   HeldContentFiles held;
